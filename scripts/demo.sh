@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The main job: learn a target from a reference file and render an audio file toward it.
+# Makes its own two files with sox (a bright reference and a dull, boomy input), then runs the stand-in host.
+#   scripts/demo.sh [REFERENCE INPUT OUTPUT]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+cmake -S . -B build -G Ninja >/dev/null
+cmake --build build -j "$(nproc)" --target aubrevane-host Aubrevane
+
+demo=build/demo
+mkdir -p "$demo"
+reference=${1:-$demo/reference.wav}
+input=${2:-$demo/input.wav}
+output=${3:-$demo/output.wav}
+if [ $# -eq 0 ]; then
+    # 20 s of pink noise each, stereo 48 kHz: the reference leans bright, the input dark and boomy.
+    sox -q -n -r 48000 -c 2 -b 24 "$reference" synth 20 pinknoise gain -18 treble +6 4000 bass -3 150
+    sox -q -n -r 48000 -c 2 -b 24 "$input" synth 20 pinknoise gain -18 bass +8 150 treble -6 6000
+fi
+
+# The demo keeps its user folders beside the build, so it never touches the user's own presets and targets.
+export XDG_DATA_HOME=${XDG_DATA_HOME:-$PWD/$demo/data}
+build/aubrevane-host render "$input" "$output" --reference "$reference" --set Amount=100
+echo "demo: learned $reference, rendered $input -> $output"

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "wendlebrak/net/Http.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace wendlebrak::updates
+{
+
+/** The maker's update server: the feed lives at kFeedUrl, and a notice's page is a path on kWebOrigin. */
+inline constexpr const char* kWebOrigin = "https://updates.wendlebrak.com";
+inline constexpr const char* kFeedUrl = "https://updates.wendlebrak.com/updates.json";
+
+/** The largest record file, stored feed and fetched body the check reads or accepts. */
+inline constexpr size_t kMaxTextBytes = 65536;
+
+/** Seconds between two fetches of the feed. */
+inline constexpr long long kCheckIntervalSeconds = 600;
+
+/** A newer version than the running one, and the page that offers it. */
+struct Notice
+{
+    std::string version; // exactly as the feed writes it
+    std::string url;
+
+    bool operator==(const Notice&) const = default;
+};
+
+/** How one product asks for updates; the three functions are filled with the real clock, transport and permission
+ * when left empty, and a test or another platform replaces them. */
+struct Config
+{
+    std::string product;
+    std::string version;             // the running version, A.B.C
+    std::filesystem::path directory; // absolute; without one the check reads and writes nothing
+    std::string feedUrl = kFeedUrl;
+    std::function<long long()> now; // whole seconds since the Unix epoch
+    std::function<net::HttpResult(const std::string& url)> fetch;
+    std::function<bool()> mayUseNetwork;
+};
+
+/** The maker's shared support folder, "Wendlebrak" under the per-user data base; empty unless the base is absolute. */
+[[nodiscard]] std::filesystem::path defaultDirectory(const std::filesystem::path& dataBase);
+
+/** Major, minor and patch of a version written as exactly three dot-separated runs of 1 to 4 digits. */
+[[nodiscard]] std::optional<std::array<int, 3>> parseVersion(const std::string& text);
+
+/**
+ * Asks the maker's update server, at most once per 600 seconds, for its feed; keeps the last good feed in a record
+ * file shared by all the maker's plug-ins, and derives the notice the editor shows. A file "updates-off" beside
+ * the record switches it off. Never throws for file or network trouble: a failure leaves the previous state.
+ */
+class UpdateCheck
+{
+public:
+    /** The contents of the record file. */
+    struct Record
+    {
+        long long checkedAt = 0; // clock value of the last fetch attempt, 0 when none is recorded
+        std::string feed;        // the last good feed text, empty when none
+    };
+
+    /** What the editor copies under the mutex. */
+    struct State
+    {
+        uint32_t generation = 0;
+        std::optional<Notice> notice;
+        bool enabled = true;
+    };
+
+    explicit UpdateCheck(Config config);
+    UpdateCheck(const UpdateCheck&) = delete;
+    UpdateCheck& operator=(const UpdateCheck&) = delete;
+
+    /** Background thread only: fetches the feed when due, blocking for the length of one request. */
+    void checkIfDue();
+    /** Any thread but audio: recomputes the enabled flag and the notice from the files. */
+    void reload();
+    /** User-interface thread: writes or removes the off-switch file, then reloads. */
+    void setEnabled(bool on);
+    /** Any thread: a copy of the generation, notice and enabled flag taken under the mutex. */
+    [[nodiscard]] State state() const;
+
+    [[nodiscard]] std::filesystem::path offFile() const;
+    [[nodiscard]] std::filesystem::path recordFile() const;
+    [[nodiscard]] Record readRecord() const;
+    /** False when the line would be longer than the record reader accepts, or the file could not be replaced. */
+    [[nodiscard]] bool writeRecord(const Record& record) const;
+    [[nodiscard]] std::optional<Notice> noticeFrom(const Record& record) const;
+
+    /** The bytes of a regular file of at most 65536 bytes; nothing for anything else, and never blocks. */
+    [[nodiscard]] static std::optional<std::string> readFile(const std::filesystem::path& path);
+    /** Replaces the file atomically through a fresh temporary sibling; leaves no temporary behind on failure. */
+    [[nodiscard]] static bool writeFile(const std::filesystem::path& path, const std::string& text);
+
+    /** The text of the off-switch file. */
+    static const std::string kOffFileText;
+
+    const Config config;
+    mutable std::mutex mutex; // guards notice, enabled and generation; held only to copy them
+    std::optional<Notice> notice;
+    bool enabled = true;
+    uint32_t generation = 0; // wraps
+
+private:
+    static Config withDefaults(Config config);
+    /** Without an absolute folder the check keeps nothing: no file is read, written or removed. */
+    [[nodiscard]] bool hasFolder() const { return config.directory.is_absolute(); }
+    [[nodiscard]] bool offSwitchPresent() const;
+
+    std::mutex reloadMutex; // one reload at a time, so a slower one cannot store what a newer one replaced
+};
+
+} // namespace wendlebrak::updates
