@@ -1,0 +1,527 @@
+#include "host/EditorCommand.h"
+
+#include "framework/igraphics/IGraphics.h"
+#include "framework/igraphics/ITextControl.h"
+#include "host/HostedPlugin.h"
+#include "host/SoundFile.h"
+#include "plugin/Aubrevane.h"
+#include "wendlebrak/files/Files.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+namespace aubrevane::host
+{
+namespace
+{
+
+using iplug::igraphics::IGraphics;
+using iplug::igraphics::IMouseMod;
+using iplug::igraphics::IPopupMenu;
+
+constexpr int kEditorWidth = 720; // the editor's design size in units; --scale multiplies it
+constexpr int kEditorHeight = 532;
+constexpr double kSilentRate = 48000.0; // the rate the editor runs at when no file is played
+constexpr int kBlockFrames = 512;
+constexpr double kIdleSeconds = 0.02;   // a host's timer calls the idle tick every 20 ms
+constexpr double kSilenceSeconds = 0.1; // lets the audio thread take what the steps asked for
+constexpr int kSettleTicks = 3;         // idle ticks before the picture, so every reading has arrived
+constexpr double kAnalysisTimeoutSeconds = 120.0;
+constexpr int kDragMoves = 8;                  // a scripted drag arrives as this many mouse moves
+constexpr std::size_t kLargestState = 1 << 24; // far above any state the plug-in writes
+constexpr const char* kStateTag = "1SVA";
+
+struct Failure
+{
+    std::string message;
+};
+
+const char* const kEditorUsage =
+    "usage: aubrevane-host editor --png OUT.png [--scale S] [--state FILE] [--save-state FILE] [--play IN.wav]\n"
+    "                             [--click X,Y ...] [--drag X,Y,DX,DY ...] [--choose TEXT ...] [--type TEXT]\n"
+    "                             [--file PATH] [--yes] [--plugin BUNDLE]\n"
+    "       aubrevane-host editor --window [--play IN.wav] [--plugin BUNDLE]\n"
+    "Steps run in the order given; X and Y are editor units (720 x 532). --choose picks the first item of the open\n"
+    "menu whose text starts with TEXT; --file answers the next file dialog; questions are answered No unless --yes.\n";
+
+/** "X,Y" or "X,Y,DX,DY": exactly `count` finite numbers. */
+bool parseNumbers(const std::string& text, std::size_t count, std::vector<float>& numbers)
+{
+    numbers.clear();
+    const char* cursor = text.c_str();
+    while (numbers.size() < count)
+    {
+        char* end = nullptr;
+        const float value = std::strtof(cursor, &end);
+        if (end == cursor || !std::isfinite(value))
+            return false;
+        numbers.push_back(value);
+        cursor = end;
+        if (*cursor == ',' && numbers.size() < count)
+            ++cursor;
+        else
+            break;
+    }
+    return numbers.size() == count && *cursor == '\0';
+}
+
+std::unique_ptr<HostedPlugin> loadPlugin(const EditorOptions& options, const char* argv0)
+{
+    std::filesystem::path bundle;
+    if (options.bundle)
+        bundle = *options.bundle;
+    else
+    {
+        std::error_code ignored;
+        const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+        bundle = defaultBundlePath(self.empty() ? std::filesystem::path(argv0) : self);
+    }
+    std::string error;
+    auto plugin = HostedPlugin::load(bundle, error);
+    if (!plugin)
+        throw Failure{error};
+    plugin->answerQuestionsYes(options.yes);
+    return plugin;
+}
+
+/** The hosted instance with its editor open, driven as a user and a host would drive it. */
+class EditorSession
+{
+public:
+    EditorSession(const EditorOptions& options, const char* argv0)
+        : options(options), plugin(loadPlugin(options, argv0))
+    {
+        product = dynamic_cast<Aubrevane*>(static_cast<iplug::IPlugAU*>(plugin->object()));
+        if (product == nullptr)
+            throw Failure{"the editor needs the Aubrevane bundle the host was built with"};
+    }
+
+    ~EditorSession()
+    {
+        if (editorOpen)
+            plugin->closeEditor();
+    }
+
+    EditorSession(const EditorSession&) = delete;
+    EditorSession& operator=(const EditorSession&) = delete;
+
+    void run()
+    {
+        restoreState();
+        prepareAudio();
+        if (!plugin->openEditor() || graphics() == nullptr)
+            throw Failure{"the plug-in could not open its editor"};
+        editorOpen = true;
+        // File dialogs are answered by the headless platform's queue, which --file fills.
+        product->SetFileDialogHook(nullptr);
+        if (options.scale)
+            graphics()->Resize(kEditorWidth, kEditorHeight, *options.scale, true);
+        settle();
+
+        for (const EditorStep& step : options.steps)
+        {
+            perform(step);
+            settle();
+        }
+        waitForAnalysis();
+        playThrough();
+        for (int tick = 0; tick < kSettleTicks; ++tick)
+            settle();
+
+        saveState();
+        if (options.png)
+            writePicture(*options.png);
+        report();
+    }
+
+private:
+    IGraphics& ui() const
+    {
+        IGraphics* g = graphics();
+        if (g == nullptr)
+            throw Failure{"the editor closed"};
+        return *g;
+    }
+    IGraphics* graphics() const { return product->GetUI(); }
+
+    /** What the user sees between two actions: the timer has ticked and a frame was drawn. */
+    void settle()
+    {
+        plugin->idle();
+        if (IGraphics* g = graphics())
+            g->DrawFrame();
+    }
+
+    void restoreState()
+    {
+        if (!options.stateIn)
+            return;
+        std::string bytes;
+        if (!wendlebrak::files::readSmallFile(*options.stateIn, kLargestState, bytes))
+            throw Failure{"could not read " + *options.stateIn};
+        if (bytes.size() < 4 || std::memcmp(bytes.data(), kStateTag, 4) != 0)
+            throw Failure{*options.stateIn + " does not hold an Aubrevane state"};
+        if (!plugin->restoreState(std::vector<std::uint8_t>(bytes.begin(), bytes.end())))
+            throw Failure{*options.stateIn + ": the state is damaged"};
+    }
+
+    void prepareAudio()
+    {
+        double rate = kSilentRate;
+        channels = 2;
+        if (options.play)
+        {
+            std::string error;
+            if (!sound.openRead(*options.play, error))
+                throw Failure{error};
+            if (sound.info().channels != 1 && sound.info().channels != 2)
+                throw Failure{*options.play + " has " + std::to_string(sound.info().channels) +
+                              " channels; only mono and stereo files can be played"};
+            rate = sound.info().samplerate;
+            channels = sound.info().channels;
+        }
+        sampleRate = rate;
+        std::string error;
+        if (!plugin->initialise(rate, kBlockFrames, channels, channels, error))
+            throw Failure{error};
+    }
+
+    void perform(const EditorStep& step)
+    {
+        IGraphics& g = ui();
+        const IMouseMod left(true);
+        switch (step.kind)
+        {
+        case EditorStep::Kind::Click:
+            openMenuPath.clear();
+            g.OnMouseOver(step.x, step.y, IMouseMod());
+            g.OnMouseDown(step.x, step.y, left);
+            g.OnMouseUp(step.x, step.y, left);
+            break;
+        case EditorStep::Kind::Drag:
+        {
+            openMenuPath.clear();
+            g.OnMouseOver(step.x, step.y, IMouseMod());
+            g.OnMouseDown(step.x, step.y, left);
+            const float stepX = step.dx / kDragMoves, stepY = step.dy / kDragMoves;
+            for (int move = 1; move <= kDragMoves; ++move)
+                g.OnMouseDrag(step.x + stepX * move, step.y + stepY * move, stepX, stepY, left);
+            g.OnMouseUp(step.x + step.dx, step.y + step.dy, left);
+            break;
+        }
+        case EditorStep::Kind::Choose:
+            choose(g, step.text);
+            break;
+        case EditorStep::Kind::Type:
+            openMenuPath.clear();
+            if (!g.HasPendingTextEntry())
+                throw Failure{"no text entry is open for --type " + step.text};
+            g.CommitTextEntry(step.text.c_str());
+            break;
+        case EditorStep::Kind::File:
+            g.QueueFileDialogAnswer(std::filesystem::absolute(step.text).string());
+            break;
+        }
+    }
+
+    void choose(IGraphics& g, const std::string& text)
+    {
+        if (!g.HasPendingPopupMenu())
+            throw Failure{"no menu is open for --choose " + text};
+        const IPopupMenu* menu = g.GetPendingPopupMenu();
+        for (const int index : openMenuPath)
+            menu = menu->GetItem(index)->GetSubmenu();
+        std::string offered;
+        for (int i = 0; i < menu->NItems(); ++i)
+        {
+            const IPopupMenu::Item* item = menu->GetItem(i);
+            if (item->GetIsSeparator())
+                continue;
+            const std::string itemText = item->GetText();
+            if (itemText.compare(0, text.size(), text) != 0)
+            {
+                offered += (offered.empty() ? "" : ", ") + itemText;
+                continue;
+            }
+            std::vector<int> path = openMenuPath;
+            path.push_back(i);
+            if (item->GetSubmenu() != nullptr)
+                openMenuPath = path; // the submenu opens; the next --choose picks from it
+            else if (!g.SelectPopupItem(path))
+                throw Failure{"the menu item \"" + itemText + "\" cannot be chosen now"};
+            else
+                openMenuPath.clear();
+            return;
+        }
+        throw Failure{"no item of the open menu starts with \"" + text + "\" (it offers " + offered + ")"};
+    }
+
+    void waitForAnalysis()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kAnalysisTimeoutSeconds);
+        while (product->learningState() == Aubrevane::kLearnAnalysing)
+        {
+            if (std::chrono::steady_clock::now() > deadline)
+                throw Failure{"the reference analysis did not finish"};
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    /** Runs the file (or a short silence) through the plug-in, with the idle tick every 20 ms of audio. */
+    void playThrough()
+    {
+        std::vector<double> interleaved(static_cast<std::size_t>(kBlockFrames) * channels, 0.0);
+        std::vector<std::vector<double>> in(channels, std::vector<double>(kBlockFrames)), out(in);
+        std::vector<double*> inPointers, outPointers;
+        for (int c = 0; c < channels; ++c)
+        {
+            inPointers.push_back(in[c].data());
+            outPointers.push_back(out[c].data());
+        }
+        auto silentFrames = static_cast<std::int64_t>(kSilenceSeconds * sampleRate);
+        const auto idleFrames = static_cast<std::int64_t>(kIdleSeconds * sampleRate);
+        std::int64_t sinceIdle = 0;
+        for (;;)
+        {
+            std::int64_t got = 0;
+            if (options.play)
+            {
+                got = sound.read(interleaved.data(), kBlockFrames);
+                if (got < 0)
+                    throw Failure{"could not read " + *options.play + ": " + sound.lastError()};
+            }
+            else
+            {
+                got = std::min<std::int64_t>(kBlockFrames, silentFrames);
+                silentFrames -= got;
+            }
+            if (got == 0)
+                break;
+            for (std::int64_t n = 0; n < got; ++n)
+                for (int c = 0; c < channels; ++c)
+                    in[c][n] = interleaved[static_cast<std::size_t>(n) * channels + c];
+            if (!plugin->render(inPointers.data(), outPointers.data(), static_cast<int>(got)))
+                throw Failure{"the plug-in failed to render"};
+            sinceIdle += got;
+            if (sinceIdle >= idleFrames)
+            {
+                plugin->idle();
+                sinceIdle = 0;
+            }
+        }
+    }
+
+    void saveState()
+    {
+        if (!options.stateOut)
+            return;
+        std::vector<std::uint8_t> state;
+        if (!plugin->saveState(state))
+            throw Failure{"could not take the plug-in's state"};
+        std::string message;
+        if (!wendlebrak::files::replaceFile(std::filesystem::absolute(*options.stateOut),
+                                            std::string(state.begin(), state.end()), message))
+            throw Failure{message};
+    }
+
+    void writePicture(const std::string& path)
+    {
+        IGraphics& g = ui();
+        g.DrawFrame(true);
+        if (!g.WritePNG(path))
+            throw Failure{"could not write " + path};
+    }
+
+    void report()
+    {
+        IGraphics& g = ui();
+        const auto* status = dynamic_cast<const iplug::igraphics::ITextControl*>(g.GetControlWithTag(kStatusTag));
+        std::printf("%s\n", status ? status->GetStr() : "");
+        for (const ShownMessageBox& box : plugin->takeMessageBoxes())
+            std::printf("message: %s: %s%s\n", box.title.c_str(), box.text.c_str(),
+                        !box.question     ? ""
+                        : box.answeredYes ? " [answered Yes]"
+                                          : " [answered No]");
+        if (g.HasPendingTextEntry())
+            std::printf("text entry: %s\n", g.GetPendingTextEntryText().c_str());
+        if (g.HasPendingPopupMenu())
+        {
+            std::printf("menu:\n");
+            printMenu(*g.GetPendingPopupMenu(), 1);
+        }
+    }
+
+    static void printMenu(const IPopupMenu& menu, int depth)
+    {
+        const std::string indent(static_cast<std::size_t>(2 * depth), ' ');
+        for (int i = 0; i < menu.NItems(); ++i)
+        {
+            const IPopupMenu::Item* item = menu.GetItem(i);
+            if (item->GetIsSeparator())
+            {
+                std::printf("%s----\n", indent.c_str());
+                continue;
+            }
+            std::printf("%s%s%s%s%s\n", indent.c_str(), item->GetText(), item->GetChecked() ? " [ticked]" : "",
+                        item->GetEnabled() ? "" : " [disabled]", item->GetSubmenu() ? " >" : "");
+            if (item->GetSubmenu() != nullptr)
+                printMenu(*item->GetSubmenu(), depth + 1);
+        }
+    }
+
+    const EditorOptions& options;
+    std::unique_ptr<HostedPlugin> plugin;
+    Aubrevane* product = nullptr;
+    bool editorOpen = false;
+    SoundFile sound;
+    double sampleRate = kSilentRate;
+    int channels = 2;
+    std::vector<int> openMenuPath; // the submenus opened by --choose in the pending menu
+};
+
+} // namespace
+
+std::optional<EditorOptions> parseEditorOptions(const std::vector<std::string>& arguments, std::string& error)
+{
+    EditorOptions options;
+    for (std::size_t i = 0; i < arguments.size(); ++i)
+    {
+        const std::string& argument = arguments[i];
+        const auto value = [&]() -> const std::string*
+        {
+            if (i + 1 >= arguments.size())
+            {
+                error = argument + " needs a value";
+                return nullptr;
+            }
+            return &arguments[++i];
+        };
+        const auto numbers = [&](std::size_t count, const char* form) -> std::optional<std::vector<float>>
+        {
+            const std::string* text = value();
+            std::vector<float> parsed;
+            if (text == nullptr)
+                return std::nullopt;
+            if (!parseNumbers(*text, count, parsed))
+            {
+                error = argument + " takes " + form + ", not " + *text;
+                return std::nullopt;
+            }
+            return parsed;
+        };
+        const auto into = [&](std::optional<std::string>& field)
+        {
+            const std::string* text = value();
+            if (text != nullptr)
+                field = *text;
+            return text != nullptr;
+        };
+        const auto textStep = [&](EditorStep::Kind kind)
+        {
+            const std::string* text = value();
+            if (text != nullptr)
+                options.steps.push_back({kind, 0.0f, 0.0f, 0.0f, 0.0f, *text});
+            return text != nullptr;
+        };
+
+        bool ok = true;
+        if (argument == "--png")
+            ok = into(options.png);
+        else if (argument == "--state")
+            ok = into(options.stateIn);
+        else if (argument == "--save-state")
+            ok = into(options.stateOut);
+        else if (argument == "--play")
+            ok = into(options.play);
+        else if (argument == "--plugin")
+            ok = into(options.bundle);
+        else if (argument == "--yes")
+            options.yes = true;
+        else if (argument == "--window")
+            options.window = true;
+        else if (argument == "--scale")
+        {
+            const auto scale = numbers(1, "a number such as 1.5");
+            ok = scale && (*scale)[0] > 0.0f;
+            if (ok)
+                options.scale = (*scale)[0];
+            else if (scale)
+                error = "--scale takes a number above 0";
+        }
+        else if (argument == "--click")
+        {
+            const auto point = numbers(2, "X,Y");
+            ok = point.has_value();
+            if (ok)
+                options.steps.push_back({EditorStep::Kind::Click, (*point)[0], (*point)[1], 0.0f, 0.0f, {}});
+        }
+        else if (argument == "--drag")
+        {
+            const auto drag = numbers(4, "X,Y,DX,DY");
+            ok = drag.has_value();
+            if (ok)
+                options.steps.push_back({EditorStep::Kind::Drag, (*drag)[0], (*drag)[1], (*drag)[2], (*drag)[3], {}});
+        }
+        else if (argument == "--choose")
+            ok = textStep(EditorStep::Kind::Choose);
+        else if (argument == "--type")
+            ok = textStep(EditorStep::Kind::Type);
+        else if (argument == "--file")
+            ok = textStep(EditorStep::Kind::File);
+        else
+        {
+            error = "unknown option " + argument + " for editor";
+            ok = false;
+        }
+        if (!ok)
+            return std::nullopt;
+    }
+    if (options.window && (options.png || options.stateOut || !options.steps.empty()))
+        error = "editor --window takes only --play, --state, --scale, --yes and --plugin";
+    else if (!options.window && !options.png)
+        error = "editor needs --png OUT.png (or --window)";
+    else
+        return options;
+    return std::nullopt;
+}
+
+int runEditorCommand(const std::vector<std::string>& arguments, const char* argv0)
+{
+    try
+    {
+        std::string error;
+        const auto options = parseEditorOptions(arguments, error);
+        if (!options)
+        {
+            std::fprintf(stderr, "aubrevane-host: %s\n%s", error.c_str(), kEditorUsage);
+            return 1;
+        }
+        if (options->window)
+        {
+            if (runEditorWindow == nullptr)
+                throw Failure{"this build of the host has no editor window"};
+            return runEditorWindow(*options, argv0);
+        }
+        EditorSession session(*options, argv0);
+        session.run();
+        return 0;
+    }
+    catch (const Failure& failure)
+    {
+        std::fprintf(stderr, "aubrevane-host: %s\n", failure.message.c_str());
+    }
+    catch (const std::exception& exception)
+    {
+        std::fprintf(stderr, "aubrevane-host: %s\n", exception.what());
+    }
+    return 1;
+}
+
+} // namespace aubrevane::host

@@ -1,0 +1,459 @@
+// aubrevane-host: a command-line stand-in for an Audio Unit host. It loads the plug-in bundle, builds an instance
+// through the bundle's factory and drives it through the framework's host-facing calls only.
+
+#include "host/EditorCommand.h"
+#include "host/HostedPlugin.h"
+#include "host/ProductOperations.h"
+#include "host/SoundFile.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace
+{
+
+using aubrevane::host::HostedPlugin;
+using aubrevane::host::ParamInfo;
+using aubrevane::host::ProductOperations;
+using aubrevane::host::SoundFile;
+
+constexpr int kDefaultBlockFrames = 512;
+constexpr int kMaxBlockFrames = 8192;
+constexpr double kProgressAfterSeconds = 20.0; // shorter files render without a progress line
+constexpr double kIdleSeconds = 0.02;          // a host's timer calls the idle tick every 20 ms
+constexpr const char* kStateTag = "1SVA";
+
+/** A failure the user sees as one line on stderr. */
+struct Failure
+{
+    std::string message;
+};
+
+const char* const kUsage =
+    "usage:\n"
+    "  aubrevane-host render IN OUT [--set NAME=VALUE ...] [--block N] [--learn] [--reference FILE]\n"
+    "                               [--target NAME] [--save-target NAME] [--preset NAME] [--save-preset NAME]\n"
+    "                               [--state FILE] [--save-state FILE] [--yes] [--plugin BUNDLE]\n"
+    "  aubrevane-host params | targets | presets | status | check-updates [--plugin BUNDLE]\n"
+    "  aubrevane-host editor --png OUT.png [--scale S] [--click X,Y ...] ... (editor alone lists its options)\n"
+    "The bundle is found next to this program, or named by --plugin or $AUBREVANE_PLUGIN.\n"
+    "Questions from the plug-in are answered No unless --yes is given.\n";
+
+const std::vector<std::string> kCommands = {"render", "params", "targets", "presets", "status", "check-updates"};
+
+struct Options
+{
+    std::string command;
+    std::vector<std::string> files;
+    std::vector<std::pair<std::string, std::string>> settings;
+    int blockFrames = kDefaultBlockFrames;
+    bool learn = false;
+    bool yes = false;
+    std::optional<std::string> stateIn, stateOut, bundle;
+    std::optional<std::string> reference, target, saveTarget, preset, savePreset;
+
+    bool needsProduct() const { return learn || reference || target || saveTarget || preset || savePreset; }
+};
+
+std::string takeValue(int& i, int argc, char** argv)
+{
+    const std::string option = argv[i];
+    if (i + 1 >= argc)
+        throw Failure{option + " needs a value"};
+    return argv[++i];
+}
+
+Options parseOptions(int argc, char** argv)
+{
+    if (argc < 2)
+        throw Failure{"no command given (use render, params, targets, presets, status or check-updates)"};
+    Options options;
+    options.command = argv[1];
+    if (std::find(kCommands.begin(), kCommands.end(), options.command) == kCommands.end())
+        throw Failure{"unknown command " + options.command +
+                      " (use render, params, targets, presets, status or check-updates)"};
+
+    for (int i = 2; i < argc; ++i)
+    {
+        const std::string argument = argv[i];
+        if (argument == "--set")
+        {
+            const std::string assignment = takeValue(i, argc, argv);
+            const auto equals = assignment.find('=');
+            if (equals == std::string::npos || equals == 0)
+                throw Failure{"--set takes NAME=VALUE, not " + assignment};
+            options.settings.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
+        }
+        else if (argument == "--block")
+        {
+            const std::string text = takeValue(i, argc, argv);
+            char* end = nullptr;
+            errno = 0;
+            const long frames = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || *end != '\0' || errno != 0 || frames < 1 || frames > kMaxBlockFrames)
+                throw Failure{"--block takes a whole number of frames from 1 to " + std::to_string(kMaxBlockFrames)};
+            options.blockFrames = static_cast<int>(frames);
+        }
+        else if (argument == "--learn")
+            options.learn = true;
+        else if (argument == "--yes")
+            options.yes = true;
+        else if (argument == "--state")
+            options.stateIn = takeValue(i, argc, argv);
+        else if (argument == "--save-state")
+            options.stateOut = takeValue(i, argc, argv);
+        else if (argument == "--plugin")
+            options.bundle = takeValue(i, argc, argv);
+        else if (argument == "--reference")
+            options.reference = takeValue(i, argc, argv);
+        else if (argument == "--target")
+            options.target = takeValue(i, argc, argv);
+        else if (argument == "--save-target")
+            options.saveTarget = takeValue(i, argc, argv);
+        else if (argument == "--preset")
+            options.preset = takeValue(i, argc, argv);
+        else if (argument == "--save-preset")
+            options.savePreset = takeValue(i, argc, argv);
+        else if (argument.size() > 1 && argument[0] == '-')
+            throw Failure{"unknown option " + argument};
+        else
+            options.files.push_back(argument);
+    }
+
+    const std::size_t wanted = options.command == "render" ? 2 : 0;
+    if (options.files.size() != wanted)
+        throw Failure{options.command == "render" ? "render takes an input and an output file"
+                                                  : options.command + " takes no file names"};
+    if (options.command != "render" &&
+        (!options.settings.empty() || options.learn || options.stateIn || options.stateOut || options.needsProduct() ||
+         options.yes || options.blockFrames != kDefaultBlockFrames))
+        throw Failure{options.command + " takes only --plugin"};
+    return options;
+}
+
+std::string formatNumber(double value)
+{
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+std::unique_ptr<HostedPlugin> loadPlugin(const Options& options, const char* argv0)
+{
+    std::filesystem::path bundle;
+    if (options.bundle)
+        bundle = *options.bundle;
+    else
+    {
+        std::error_code ignored;
+        auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+        bundle = aubrevane::host::defaultBundlePath(self.empty() ? std::filesystem::path(argv0) : self);
+    }
+    std::string error;
+    auto plugin = HostedPlugin::load(bundle, error);
+    if (!plugin)
+        throw Failure{error};
+    plugin->answerQuestionsYes(options.yes);
+    return plugin;
+}
+
+std::unique_ptr<ProductOperations> attachProduct(HostedPlugin& plugin)
+{
+    std::string error;
+    auto product = ProductOperations::attach(plugin, error);
+    if (!product)
+        throw Failure{error};
+    return product;
+}
+
+void printParams(const HostedPlugin& plugin)
+{
+    std::printf("%-5s %-24s %10s %10s %10s  %s\n", "index", "name", "default", "minimum", "maximum", "unit");
+    for (int i = 0; i < plugin.paramCount(); ++i)
+    {
+        const ParamInfo info = plugin.paramInfo(i);
+        std::printf("%-5d %-24s %10s %10s %10s  %s\n", i, info.name.c_str(), formatNumber(info.defaultValue).c_str(),
+                    formatNumber(info.minimum).c_str(), formatNumber(info.maximum).c_str(), info.unit.c_str());
+    }
+}
+
+std::string validNames(const HostedPlugin& plugin)
+{
+    std::string names;
+    for (int i = 0; i < plugin.paramCount(); ++i)
+        names += (i > 0 ? ", " : "") + plugin.paramInfo(i).name;
+    return names;
+}
+
+void applySetting(HostedPlugin& plugin, const std::string& name, const std::string& text)
+{
+    const int index = plugin.findParam(name);
+    if (index < 0)
+        throw Failure{"unknown parameter \"" + name + "\"; valid names: " + validNames(plugin)};
+    const ParamInfo info = plugin.paramInfo(index);
+    const std::string range = "from " + formatNumber(info.minimum) + " to " + formatNumber(info.maximum) +
+                              (info.unit.empty() ? "" : " " + info.unit);
+
+    double value = 0.0;
+    const bool isSwitch = info.isSwitch;
+    if (isSwitch && (text == "on" || text == "off"))
+        value = text == "on" ? 1.0 : 0.0;
+    else
+    {
+        char* end = nullptr;
+        value = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !std::isfinite(value))
+            throw Failure{"\"" + name + "\" takes a number " + range + (isSwitch ? " (or on, off)" : "") + ", not \"" +
+                          text + "\""};
+    }
+    if (value < info.minimum || value > info.maximum)
+        throw Failure{"\"" + name + "\" = " + text + " is out of range; valid values run " + range};
+    if (!plugin.setParamValue(index, value))
+        throw Failure{"the plug-in refused \"" + name + "\" = " + text};
+}
+
+std::vector<std::uint8_t> readWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw Failure{"could not read " + path + ": " + std::strerror(errno)};
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        throw Failure{"could not read " + path};
+    return bytes;
+}
+
+/** The name a file is written under before it is renamed over `path`. */
+std::filesystem::path partialName(const std::filesystem::path& path)
+{
+    return path.string() + "." + std::to_string(getpid()) + ".partial";
+}
+
+void writeWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
+{
+    const auto partial = partialName(path);
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        if (!out)
+        {
+            std::error_code ignored;
+            std::filesystem::remove(partial, ignored);
+            throw Failure{"could not write " + path};
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(partial, path, error);
+    if (error)
+    {
+        std::filesystem::remove(partial, error);
+        throw Failure{"could not write " + path};
+    }
+}
+
+/** Removes the partial output unless the render reached its rename. */
+struct PartialFile
+{
+    std::filesystem::path path;
+    bool kept = false;
+    ~PartialFile()
+    {
+        if (!kept)
+        {
+            std::error_code ignored;
+            std::filesystem::remove(path, ignored);
+        }
+    }
+};
+
+int render(const Options& options, const char* argv0)
+{
+    const std::string& inPath = options.files[0];
+    const std::string& outPath = options.files[1];
+
+    std::error_code status;
+    if (!std::filesystem::exists(inPath, status))
+        throw Failure{"could not read " + inPath + ": no such file"};
+    std::string error;
+    SoundFile input;
+    if (!input.openRead(inPath, error))
+        throw Failure{error};
+    const SF_INFO info = input.info();
+    if (info.channels != 1 && info.channels != 2)
+        throw Failure{inPath + " has " + std::to_string(info.channels) +
+                      " channels; only mono and stereo files can be rendered"};
+    if (std::filesystem::is_directory(outPath, status))
+        throw Failure{"could not write " + outPath + ": it is a folder"};
+
+    auto plugin = loadPlugin(options, argv0);
+    std::unique_ptr<ProductOperations> product;
+    if (options.needsProduct())
+        product = attachProduct(*plugin);
+    if (options.stateIn)
+    {
+        const auto state = readWholeFile(*options.stateIn);
+        if (state.size() < 4 || std::memcmp(state.data(), kStateTag, 4) != 0)
+            throw Failure{*options.stateIn + " does not hold an Aubrevane state"};
+        if (!plugin->restoreState(state))
+            throw Failure{*options.stateIn + ": the state is damaged"};
+    }
+    if (options.preset && !product->loadPreset(*options.preset, error))
+        throw Failure{error};
+    if (options.target && !product->loadTarget(*options.target, error))
+        throw Failure{error};
+    if (options.reference && !product->learnFromReference(*options.reference, error))
+        throw Failure{error};
+    for (const auto& [name, value] : options.settings)
+        applySetting(*plugin, name, value);
+
+    const int channels = info.channels;
+    const int block = options.blockFrames;
+    if (!plugin->initialise(info.samplerate, block, channels, channels, error))
+        throw Failure{error};
+    if (options.learn)
+        product->startLearningFromInput();
+
+    PartialFile partial{partialName(outPath)};
+    SoundFile output;
+    if (!output.openWrite(partial.path, info, error))
+        throw Failure{"could not write " + outPath + " in the format of " + inPath};
+
+    std::vector<double> interleaved(static_cast<std::size_t>(block) * channels);
+    std::vector<std::vector<double>> in(channels, std::vector<double>(block)), out(in);
+    std::vector<double*> inPointers(channels), outPointers(channels);
+    for (int c = 0; c < channels; ++c)
+    {
+        inPointers[c] = in[c].data();
+        outPointers[c] = out[c].data();
+    }
+
+    const std::int64_t total = info.frames;
+    const bool showProgress = total > kProgressAfterSeconds * info.samplerate;
+    const auto idleFrames = static_cast<std::int64_t>(kIdleSeconds * info.samplerate);
+    std::int64_t done = 0, sinceIdle = 0;
+    int shownPercent = -1;
+    for (;;)
+    {
+        const std::int64_t got = input.read(interleaved.data(), block);
+        if (got < 0)
+            throw Failure{"could not read " + inPath + ": " + input.lastError()};
+        if (got == 0)
+            break;
+        const int frames = static_cast<int>(got);
+        for (int n = 0; n < frames; ++n)
+            for (int c = 0; c < channels; ++c)
+                in[c][n] = interleaved[static_cast<std::size_t>(n) * channels + c];
+        if (!plugin->render(inPointers.data(), outPointers.data(), frames))
+            throw Failure{"the plug-in failed to render " + inPath};
+        for (int n = 0; n < frames; ++n)
+            for (int c = 0; c < channels; ++c)
+                interleaved[static_cast<std::size_t>(n) * channels + c] = out[c][n];
+        if (!output.write(interleaved.data(), frames, error))
+            throw Failure{"could not write " + outPath + ": " + error};
+
+        done += frames;
+        sinceIdle += frames;
+        if (sinceIdle >= idleFrames)
+        {
+            plugin->idle();
+            sinceIdle = 0;
+        }
+        if (showProgress)
+        {
+            const int percent = static_cast<int>(100 * done / std::max<std::int64_t>(total, 1));
+            if (percent != shownPercent)
+            {
+                std::fprintf(stderr, "\rrendering %s: %3d%%", inPath.c_str(), percent);
+                shownPercent = percent;
+            }
+        }
+    }
+    if (showProgress)
+        std::fprintf(stderr, "\n");
+    plugin->idle();
+
+    if (!output.close(error))
+        throw Failure{"could not write " + outPath + ": " + error};
+    std::filesystem::rename(partial.path, outPath, status);
+    if (status)
+        throw Failure{"could not write " + outPath + ": " + status.message()};
+    partial.kept = true;
+
+    if (options.saveTarget && !product->saveTarget(*options.saveTarget, error))
+        throw Failure{"the output was written, but the target was not saved: " + error};
+    if (options.savePreset && !product->savePreset(*options.savePreset, error))
+        throw Failure{"the output was written, but the preset was not saved: " + error};
+    if (options.stateOut)
+    {
+        std::vector<std::uint8_t> state;
+        if (!plugin->saveState(state))
+            throw Failure{"could not take the plug-in's state"};
+        writeWholeFile(*options.stateOut, state);
+    }
+
+    plugin->printMessageBoxes();
+    std::printf("rendered %s -> %s: %lld frames, %d channel%s at %d Hz, block %d\n", inPath.c_str(), outPath.c_str(),
+                static_cast<long long>(done), channels, channels == 1 ? "" : "s", info.samplerate, block);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 2 && std::strcmp(argv[1], "editor") == 0)
+        return aubrevane::host::runEditorCommand({argv + 2, argv + argc}, argv[0]);
+    try
+    {
+        const Options options = parseOptions(argc, argv);
+        if (options.command == "render")
+            return render(options, argv[0]);
+        auto plugin = loadPlugin(options, argv[0]);
+        if (options.command == "params")
+        {
+            printParams(*plugin);
+            return 0;
+        }
+        auto product = attachProduct(*plugin);
+        if (options.command == "targets" || options.command == "presets")
+            for (const std::string& name :
+                 options.command == "targets" ? product->targetNames() : product->presetNames())
+                std::printf("%s\n", name.c_str());
+        else if (options.command == "status")
+            std::printf("%s\n", product->statusLine().c_str());
+        else
+        {
+            const std::string notice = product->checkForUpdates();
+            std::printf("%s\n", notice.empty() ? "no newer version is known" : ("newer version: " + notice).c_str());
+        }
+        return 0;
+    }
+    catch (const Failure& failure)
+    {
+        std::fprintf(stderr, "aubrevane-host: %s\n", failure.message.c_str());
+        if (failure.message.rfind("no command", 0) == 0)
+            std::fputs(kUsage, stderr);
+        return 1;
+    }
+    catch (const std::exception& exception)
+    {
+        std::fprintf(stderr, "aubrevane-host: %s\n", exception.what());
+        return 1;
+    }
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "host/HostedPlugin.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class Aubrevane;
+
+namespace aubrevane::offline
+{
+struct SavedTarget;
+}
+
+namespace aubrevane::host
+{
+
+/**
+ * The product's own operations on a hosted instance, for the work an Audio Unit host has no call for (learning,
+ * targets, presets, the status line, the update check). It reaches the Aubrevane object that the bundle's factory
+ * made, so it works only with the bundle this host was built against. Each operation opens the editor around
+ * itself, as a user would, so the plug-in's messages and questions reach the host. Main thread.
+ */
+class ProductOperations
+{
+public:
+    /** Null with a message when the hosted plug-in is not this host's own Aubrevane. */
+    [[nodiscard]] static std::unique_ptr<ProductOperations> attach(HostedPlugin& plugin, std::string& error);
+
+    /** Asks the audio thread to learn a target from the input it renders next. */
+    void startLearningFromInput();
+    /** Learns a target from a reference audio file and waits for the analysis. */
+    [[nodiscard]] bool learnFromReference(const std::string& path, std::string& error);
+
+    /** The factory targets, then the user's. */
+    std::vector<std::string> targetNames() const;
+    [[nodiscard]] bool loadTarget(const std::string& name, std::string& error);
+    [[nodiscard]] bool saveTarget(const std::string& name, std::string& error);
+
+    std::vector<std::string> presetNames() const;
+    [[nodiscard]] bool loadPreset(const std::string& name, std::string& error);
+    [[nodiscard]] bool savePreset(const std::string& name, std::string& error);
+
+    /** The editor's status line after one idle tick. */
+    std::string statusLine();
+
+    /** Runs the update check's network step once; the notice, or empty when no newer version is known. */
+    std::string checkForUpdates();
+
+private:
+    ProductOperations(HostedPlugin& plugin, Aubrevane& product) : plugin(plugin), product(product) {}
+    /** Runs `operation` with the editor open; false with the first message the plug-in showed, if any. */
+    std::vector<aubrevane::offline::SavedTarget> allTargets() const;
+    template <typename Operation> bool withEditor(Operation&& operation, std::string& error);
+
+    HostedPlugin& plugin;
+    Aubrevane& product;
+};
+
+} // namespace aubrevane::host

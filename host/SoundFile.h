@@ -1,0 +1,40 @@
+#pragma once
+
+#include <sndfile.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace aubrevane::host
+{
+
+/** An audio file open for reading or writing through libsndfile; closed when destroyed. */
+class SoundFile
+{
+public:
+    SoundFile() = default;
+    ~SoundFile();
+    SoundFile(const SoundFile&) = delete;
+    SoundFile& operator=(const SoundFile&) = delete;
+
+    [[nodiscard]] bool openRead(const std::filesystem::path& path, std::string& error);
+    /** Creates `path` with the channel count, rate and format of `like`. */
+    [[nodiscard]] bool openWrite(const std::filesystem::path& path, const SF_INFO& like, std::string& error);
+
+    /** Reads up to `frames` interleaved frames; returns the number read, 0 at the end, -1 on a read error. */
+    std::int64_t read(double* interleaved, std::int64_t frames);
+    [[nodiscard]] bool write(const double* interleaved, std::int64_t frames, std::string& error);
+    /** Flushes and closes; false when the file could not be completed. */
+    [[nodiscard]] bool close(std::string& error);
+
+    const SF_INFO& info() const { return fileInfo; }
+    std::string lastError() const;
+
+private:
+    SNDFILE* file = nullptr;
+    SF_INFO fileInfo{};
+};
+
+} // namespace aubrevane::host

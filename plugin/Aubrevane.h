@@ -1,0 +1,266 @@
+#pragma once
+
+#include "dsp/ToneCorrector.h"
+#include "dsp/ToneSettings.h"
+#include "framework/IPeakAvgSender.h"
+#include "framework/IPlugAU.h"
+#include "framework/WDL_String.h"
+#include "framework/igraphics/IGraphicsStructs.h"
+#include "offline/SavedTarget.h"
+#include "plugin/Accents.h"
+#include "plugin/AudioRoad.h"
+#include "plugin/Parameters.h"
+#include "plugin/StateChunk.h"
+#include "plugin/TargetSnapshot.h"
+#include "plugin/ToneView.h"
+#include "wendlebrak/presets/Presets.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace wendlebrak::updates
+{
+class UpdateCheck;
+}
+
+/**
+ * The tone-matching equaliser as the host sees it: parameters to engine settings, pending target requests to the
+ * engine, metering and a published view for the editor, the state chunk, the idle tick and the user's preset and
+ * target operations. One object per instance, built in place by the factory.
+ *
+ * Threads: the host's audio thread runs ProcessBlock (and OnReset at the start of a render); everything else runs on
+ * the main thread, except the reference-file worker (learnFromFile) and updateHook's background caller. Targets cross
+ * threads only through the TargetSnapshot records and their pending flags; labelMutex guards the three labels and
+ * is never taken on the audio thread.
+ */
+class Aubrevane : public iplug::IPlugAU
+{
+public:
+    explicit Aubrevane(const iplug::InstanceInfo& info);
+    ~Aubrevane() override;
+    Aubrevane(const Aubrevane&) = delete;
+    Aubrevane& operator=(const Aubrevane&) = delete;
+
+    // Framework overrides. The host's main thread calls all but ProcessBlock and OnReset.
+    void OnParentWindowResize(int width, int height) override;
+    bool ConstrainEditorResize(int& width, int& height) const override;
+    bool SerializeState(iplug::IByteChunk& chunk) const override;
+    int UnserializeState(const iplug::IByteChunk& chunk, int startPos) override;
+    void OnIdle() override;
+    void OnReset() override; // audio thread before a render, or main thread while rendering is stopped
+    void ProcessBlock(double** inputs, double** outputs, int nFrames) override; // audio thread
+
+    // Parameters to engine settings; audio thread, once per block.
+    aubrevane::dsp::ToneSettings settingsFromParameters() const noexcept;
+
+    // Editor size and accent; main thread.
+    float platformScale() const;
+    float editorScale() const;
+    void applyEditorScale(float scale);
+    void setAccentIndex(int index);
+    int currentAccentIndex() const noexcept { return accentIndex.load(); }
+    iplug::igraphics::IColor resolvedAccent(int alpha) const;
+    void trackLabel(WDL_String& label) const;
+    bool trackColour(int& red, int& green, int& blue) const;
+
+    // State chunk pieces; main thread.
+    bool serializeCore(iplug::IByteChunk& chunk) const;
+    bool writeParams(iplug::IByteChunk& chunk, int first, int end) const;
+
+    // Message boxes through the open editor: without one, tell shows nothing and ask answers No. Main thread.
+    void tell(const std::string& text, const std::string& caption);
+    bool ask(const std::string& text, const std::string& caption);
+    std::string referenceName() const; // any thread but audio
+
+    // Presets (AubrevanePresets.cpp); main thread.
+    std::filesystem::path presetDirectory() const;
+    std::vector<wendlebrak::presets::SavedPreset> savedPresets() const;
+    std::string presetName() const;
+    std::vector<double> soundSnapshot();
+    bool presetModified() const;
+    void retakePresetSnapshot(bool modified);
+    void loadPreset(const wendlebrak::presets::SavedPreset& preset);
+    void savePreset(const std::string& name, bool confirm);
+    void removePreset(const wendlebrak::presets::SavedPreset& preset);
+
+    // Targets (AubrevaneTargets.cpp); main thread except where noted.
+    void promptForReference();
+    void learnFromFile(const std::string& path);
+    std::filesystem::path targetDirectory() const;
+    std::vector<aubrevane::offline::SavedTarget> savedTargets() const;
+    std::string defaultTargetName();
+    void loadTarget(const aubrevane::offline::SavedTarget& target);
+    void saveTarget(const std::string& name);
+    void removeTarget(const aubrevane::offline::SavedTarget& target);
+
+    // The editor's roads into the plug-in, wired by layout; main thread.
+    void layout(iplug::igraphics::IGraphics* graphics);
+    bool hasLearnedTarget() const noexcept; // one read of publishedTarget; a read that meets a writer says no
+    void onClearLearnedTarget();
+    void onLearnFromInput();
+    void onCancelLearning() noexcept { learnStopRequested.store(true); }
+    void onSaveTarget(const std::string& name) { pendingTargetSave = name; }
+    std::vector<std::string> listPresetNames() const;
+    void loadPresetNamed(const std::string& name);
+    void savePresetNamed(const std::string& name);
+    void removePresetNamed(const std::string& name);
+    void onUpdatePillResized(const iplug::igraphics::IRECT& pill);
+    int learningState() const noexcept { return learnState.load(); }
+    std::shared_ptr<wendlebrak::updates::UpdateCheck> updates() const { return updateCheck; }
+    /** Fills the tone display's per-frame reading (any record with the display's field names). */
+    template <typename Reading> Reading toneDisplayReading() const;
+    /** Fills the learn pill's state record (learning, hasLearnedTarget, analysingFile, learnProgress). */
+    template <typename State> State learnPillState() const;
+
+    /** The update check's network step; run it on a background thread, never on the audio or main thread. */
+    std::function<void()> updateHook;
+
+    /** What a learn worker is: 0 idle, 1 analysing a reference file, 2 the last analysis failed. */
+    enum LearnState
+    {
+        kLearnIdle = 0,
+        kLearnAnalysing = 1,
+        kLearnFailed = 2
+    };
+
+private:
+    friend struct AubrevaneProbe; // the tests' window onto the records below
+
+    using TargetSnapshot = aubrevane::plugin::TargetSnapshot;
+    using TargetValues = aubrevane::plugin::TargetValues;
+    using MeterSender = iplug::IPeakAvgSender<1, 64>;
+
+    iplug::igraphics::IGraphics* makeGraphics();
+    void publishView() noexcept;                                                                             // audio
+    void meter(MeterSender& sender, double** channels, int nChannels, int nFrames, int controlTag) noexcept; // audio
+    void takeTargetRequests(bool bypassed) noexcept;                                                         // audio
+    void applyParameterSettings() noexcept;                                                                  // audio
+    void applyState(const aubrevane::plugin::StoredState& state);
+    static void claimAndWrite(TargetSnapshot& record, const TargetValues& values); // main thread; may yield
+    /** Clamps a window size to the limits for platform scale `platform` and keeps it at 720:532. */
+    static void constrainWindowSize(int& width, int& height, float platform);
+    void updateStatusLine();
+    void trackPresetModified();
+    void rebuildEditor();
+    static void learnWorker(Aubrevane* plugin, std::string path); // worker thread
+
+    // Preset and target work behind the user operations above (AubrevanePresets.cpp, AubrevaneTargets.cpp).
+    void loadPresetFile(const wendlebrak::presets::SavedPreset& preset);
+    void savePresetFile(const std::string& name, bool confirm);
+    void removePresetFile(const wendlebrak::presets::SavedPreset& preset);
+    void loadTargetFile(const aubrevane::offline::SavedTarget& target);
+    void saveTargetFile(const std::string& name);
+    void removeTargetFile(const aubrevane::offline::SavedTarget& target);
+
+    float cachedPlatformScale = 1.0f;
+    aubrevane::dsp::ToneCorrector engine;
+
+    // Audio thread only.
+    aubrevane::dsp::ToneSettings lastAppliedSettings;
+    bool settingsApplied = false;
+    bool lastLearning = false;
+    bool lastTargetValid = false;
+    bool publishRequested = false;
+    bool learningStopped = false;
+
+    std::atomic<bool> referenceCleared{false};
+    MeterSender inputMeter;
+    MeterSender outputMeter;
+    std::vector<double> meterMixBuffer; // sized by OnReset only
+    aubrevane::plugin::ToneView view;
+
+    // Requests to the audio thread, taken there with exchange(false).
+    std::atomic<bool> learnStartRequested{false};
+    std::atomic<bool> learnStopRequested{false};
+    std::atomic<bool> clearTargetRequested{false};
+    std::atomic<bool> restoredTargetPending{false};
+
+    // Two writers (publishView and UnserializeState) claim it with tryWrite; the audio thread retries next block.
+    TargetSnapshot publishedTarget;
+    TargetSnapshot restoredTarget; // carries restoredFromBalance as TargetValues::fromBalance
+
+    std::thread learnThread;
+    std::atomic<int> learnState{kLearnIdle};
+    std::atomic<bool> fileBalancePending{false};
+    TargetSnapshot fileBalance;
+
+    mutable aubrevane::plugin::LabelMutex labelMutex;
+    std::string referenceLabel; // referenceName(): file, loaded target's name, or empty; labelMutex
+    std::string learnError;     // labelMutex
+    std::string statusText;     // main thread: the status line last sent to the editor
+
+    TargetSnapshot loadedBalance;
+    std::atomic<bool> loadedTargetPending{false};
+    std::optional<std::string> pendingTargetSave;
+
+    std::string presetLabel; // presetName(); labelMutex
+    std::vector<double> presetSnapshot;
+    std::atomic<bool> presetSnapshotRetake{false};
+    bool modifiedSinceSnapshot = false;
+    bool modifiedCarried = false;
+    std::string snapshotReferenceName;
+    bool modifiedShown = false;
+    std::optional<std::string> pendingPresetSave;
+
+    int savedEditorWidth = 0;
+    int savedEditorHeight = 0;
+    std::shared_ptr<wendlebrak::updates::UpdateCheck> updateCheck;
+    std::atomic<int> accentIndex{aubrevane::plugin::kDawColourAccent};
+    std::atomic<bool> editorRebuildRequested{false};
+    std::uint32_t lastTrackColour = 0xFFFFFFFFu; // no colour
+    WDL_String titleText;
+
+    // Added for the reference-file worker (AubrevaneTargets.cpp): raised before learnThread is joined on closing, so
+    // a long analysis stops at its next block and publishes nothing.
+    std::atomic<bool> learnCancelRequested{false};
+};
+
+template <typename Reading> Reading Aubrevane::toneDisplayReading() const
+{
+    Reading reading{};
+    reading.sampleRate = 48000.0;
+    reading.highPassHertz = 20.0;
+    reading.lowPassHertz = 20000.0;
+    for (int k = 0; k < aubrevane::plugin::kTargetBands; ++k)
+    {
+        reading.gainDecibels[k] = view.gain(k);
+        reading.bandDecibels[k] = view.level(k);
+    }
+    reading.aboveThreshold = view.aboveThreshold.load(std::memory_order_relaxed);
+    reading.idle = GetParam(kAmount)->Value() <= 0.0;
+    reading.bypassed = GetParam(kBypass)->Value() >= 0.5;
+    reading.learning = view.learning.load(std::memory_order_relaxed);
+    reading.learnProgress = view.learnProgress.load(std::memory_order_relaxed);
+    reading.targetValid = hasLearnedTarget();
+    reading.analysingFile = learnState.load() == kLearnAnalysing;
+    {
+        std::lock_guard lock(labelMutex);
+        reading.targetName = referenceLabel;
+        if (learnState.load() == kLearnFailed)
+            reading.message = "COULD NOT LEARN: " + learnError;
+    }
+    if (GetSampleRate() > 0.0)
+        reading.sampleRate = GetSampleRate();
+    reading.highPassOn = GetParam(kHighPassOn)->Value() >= 0.5;
+    reading.highPassHertz = GetParam(kHighPassFreq)->Value();
+    reading.lowPassOn = GetParam(kLowPassOn)->Value() >= 0.5;
+    reading.lowPassHertz = GetParam(kLowPassFreq)->Value();
+    return reading;
+}
+
+template <typename State> State Aubrevane::learnPillState() const
+{
+    State state{};
+    state.learning = view.learning.load(std::memory_order_relaxed);
+    state.hasLearnedTarget = hasLearnedTarget();
+    state.analysingFile = learnState.load() == kLearnAnalysing;
+    state.learnProgress = view.learnProgress.load(std::memory_order_relaxed);
+    return state;
+}

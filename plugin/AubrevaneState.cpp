@@ -1,0 +1,178 @@
+#include "plugin/Aubrevane.h"
+
+#include "framework/igraphics/IGraphics.h"
+
+#include <cmath>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+using namespace aubrevane::plugin;
+
+namespace
+{
+
+constexpr float kStoredAspect = 1.3533834f; // 720 / 532
+constexpr int kPublishedReadAttempts = 100;
+
+/** Appends one number and says whether the chunk took it. */
+template <typename T> bool put(iplug::IByteChunk& chunk, T value)
+{
+    return chunk.Put(&value) > 0;
+}
+
+bool putText(iplug::IByteChunk& chunk, const std::string& text)
+{
+    return chunk.PutStr(text.c_str()) > 0;
+}
+
+} // namespace
+
+bool Aubrevane::writeParams(iplug::IByteChunk& chunk, int first, int end) const
+{
+    for (int index = first; index < end; ++index)
+        if (!put(chunk, GetParam(index)->Value()))
+            return false;
+    return true;
+}
+
+bool Aubrevane::serializeCore(iplug::IByteChunk& chunk) const
+{
+    int width = 0;
+    int height = 0;
+    if (const auto* graphics = GetUI())
+    {
+        width = static_cast<int>(static_cast<float>(graphics->Width()) * graphics->GetDrawScale());
+        height = static_cast<int>(static_cast<float>(graphics->Height()) * graphics->GetDrawScale());
+    }
+    else
+    {
+        width = static_cast<int>(lroundf(static_cast<float>(GetEditorWidth()) / cachedPlatformScale));
+        height = static_cast<int>(lroundf(static_cast<float>(GetEditorHeight()) / cachedPlatformScale));
+    }
+
+    TargetValues target;
+    if (!publishedTarget.read(target, kPublishedReadAttempts))
+        target = TargetValues{}; // the audio thread kept the record busy: store no target rather than a torn one
+
+    const std::int32_t version = kStateVersion;
+    const std::int32_t accent = accentIndex.load();
+    const std::int32_t present = target.valid ? 1 : 0;
+    const std::int32_t bypassed = GetBypassed() ? 1 : 0;
+    const std::int32_t tailCount = kTailParamCount;
+
+    bool written = put(chunk, kStateTag) && put(chunk, version) && put(chunk, accent) && put(chunk, width) &&
+                   put(chunk, height) && put(chunk, present);
+    for (double offset : target.offsetDecibels)
+        written = written && put(chunk, offset);
+    written = written && putText(chunk, referenceName()) && writeParams(chunk, 0, kHeadParamCount);
+    for (double value : target.balance)
+        written = written && put(chunk, value);
+    return written && put(chunk, bypassed) && put(chunk, tailCount) && writeParams(chunk, kHeadParamCount, kNumParams);
+}
+
+bool Aubrevane::SerializeState(iplug::IByteChunk& chunk) const
+{
+    // A chunk that fails an append stays failed and reads as empty, so the host never receives a part of a state.
+    try
+    {
+        if (!serializeCore(chunk))
+            return false;
+        std::string preset;
+        {
+            std::lock_guard lock(labelMutex);
+            preset = presetLabel;
+        }
+        const std::int32_t bypassed = GetBypassed() ? 1 : 0;
+        const std::int32_t modified = presetModified() ? 1 : 0;
+        return put(chunk, bypassed) && putText(chunk, preset) && put(chunk, modified) && chunk.Size() > 0;
+    }
+    catch (const std::exception&)
+    {
+        return false;
+    }
+}
+
+int Aubrevane::UnserializeState(const iplug::IByteChunk& chunk, int startPos)
+{
+    StoredState state;
+    switch (readState(chunk.GetData(), static_cast<std::size_t>(chunk.Size()), startPos, state))
+    {
+    case StateReading::NotOurs:
+        return UnserializeParams(chunk, startPos);
+    case StateReading::Damaged:
+        return -1;
+    case StateReading::Whole:
+    case StateReading::CutShort:
+        break;
+    }
+    applyState(state);
+    return state.endPosition;
+}
+
+void Aubrevane::applyState(const StoredState& state)
+{
+    {
+        std::lock_guard lock(labelMutex);
+        referenceLabel = state.targetPresent ? state.referenceName : std::string();
+        learnError.clear();
+    }
+    int failed = kLearnFailed; // with its reason gone, a failure notice must go too
+    learnState.compare_exchange_strong(failed, kLearnIdle);
+    setAccentIndex(state.accent);
+
+    int width = state.width;
+    int height = state.height;
+    if (width > 0 && height > 0 &&
+        std::fabs(static_cast<float>(width) / static_cast<float>(height) - kStoredAspect) > 0.01f)
+    {
+        width = 720;
+        height = 532;
+    }
+    savedEditorWidth = width;
+    savedEditorHeight = height;
+    if (GetUI() == nullptr && width > 0 && height > 0)
+    {
+        const float s = cachedPlatformScale;
+        int w = static_cast<int>(lroundf(static_cast<float>(width) * s));
+        int h = static_cast<int>(lroundf(static_cast<float>(height) * s));
+        constrainWindowSize(w, h, s);
+        SetEditorSize(w, h);
+    }
+
+    for (int index = 0; index < state.headParamsRead; ++index)
+        GetParam(index)->Set(state.values[index]);
+    for (int index = kHeadParamCount; index < kNumParams; ++index)
+        GetParam(index)->SetToDefault();
+    for (int index = kHeadParamCount; index < kHeadParamCount + state.tailParamsRead; ++index)
+        GetParam(index)->Set(state.values[index]);
+
+    {
+        std::lock_guard lock(labelMutex);
+        presetLabel = state.presetName;
+    }
+    retakePresetSnapshot(state.presetModified);
+
+    for (int index = 0; index < kNumParams; ++index)
+    {
+        OnParamChange(index, iplug::kPresetRecall);
+        OnParamChangeUI(index, iplug::kPresetRecall);
+    }
+
+    TargetValues target;
+    target.offsetDecibels = state.headTarget;
+    target.balance = state.balance;
+    target.valid = state.targetPresent;
+    target.fromBalance = state.version < 2; // a version-1 state holds a balance where later ones hold offsets
+    restoredTarget.write(target);
+    restoredTargetPending.store(true);
+    target.fromBalance = false;
+    claimAndWrite(publishedTarget, target);
+}
+
+void Aubrevane::claimAndWrite(TargetSnapshot& record, const TargetValues& values)
+{
+    // The audio thread holds the claim only while it stores 25 values, so this rarely loops at all.
+    while (!record.tryWrite(values))
+        std::this_thread::yield();
+}

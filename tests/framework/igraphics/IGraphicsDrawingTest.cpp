@@ -1,0 +1,185 @@
+#include "framework/igraphics/ProbeControl.h"
+#include "support/GraphicsTestDelegate.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+using namespace iplug::igraphics;
+using aubrevane::test::EditorHarness;
+using aubrevane::test::ProbeControl;
+
+namespace
+{
+const IColor kRed{255, 200, 40, 40};
+
+/** Width and height from a PNG file's header. */
+std::pair<int, int> pngSize(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    unsigned char header[24] = {};
+    in.read(reinterpret_cast<char*>(header), sizeof header);
+    auto be32 = [&](int at)
+    { return (header[at] << 24) | (header[at + 1] << 16) | (header[at + 2] << 8) | header[at + 3]; };
+    return {be32(16), be32(20)};
+}
+
+/** Draws through a probe control, so primitives run inside a frame as controls call them. */
+class PaintControl : public IControl
+{
+public:
+    PaintControl(std::function<void(IGraphics&)> paint) : IControl({0, 0, 720, 532}), paint(std::move(paint)) {}
+    void Draw(IGraphics& g) override { paint(g); }
+
+private:
+    std::function<void(IGraphics&)> paint;
+};
+
+void drawOnce(EditorHarness& editor, std::function<void(IGraphics&)> paint)
+{
+    editor.graphics->RemoveAllControls();
+    editor.graphics->AttachControl(new PaintControl(std::move(paint)));
+    editor.draw();
+}
+} // namespace
+
+TEST(IGraphicsDrawing, InvalidUtf8TextDoesNotStopTheRestOfTheFrame)
+{
+    EditorHarness editor(1);
+    editor.graphics->LoadFont("Roboto-Regular", "Roboto-Regular.ttf");
+    drawOnce(editor,
+             [](IGraphics& g)
+             {
+                 g.DrawText(IText(12, COLOR_WHITE), "mix\xC0\xAF\xFF\xED\xA0\x80.wav", {0, 0, 200, 20});
+                 g.FillRect(kRed, {100, 100, 110, 110});
+             });
+    EXPECT_EQ(editor.graphics->GetPixel(105, 105), kRed);
+    EXPECT_EQ(editor.texts(), (std::vector<std::string>{"mix\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+                                                        "\xEF\xBF\xBD\xEF\xBF\xBD.wav"}));
+}
+
+TEST(IGraphicsDrawing, Utf8IsRepairedByteByByte)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"plain", "plain"},
+        {"caf\xC3\xA9", "caf\xC3\xA9"},                                           // two-byte
+        {"\xF0\x9F\x8E\xB5", "\xF0\x9F\x8E\xB5"},                                 // four-byte
+        {"cut\xE2\x82", "cut\xEF\xBF\xBD\xEF\xBF\xBD"},                           // truncated at the end
+        {"\xC1\xBF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                                 // overlong
+        {"\xF4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"}, // above U+10FFFF
+    };
+    for (const auto& [input, expected] : cases)
+        EXPECT_EQ(makeValidUtf8(input.c_str()), expected) << input;
+    EXPECT_EQ(makeValidUtf8(nullptr), "");
+}
+
+TEST(IGraphicsDrawing, PrimitiveWithNonFiniteCoordinateIsSkipped)
+{
+    EditorHarness editor(1);
+    drawOnce(editor,
+             [](IGraphics& g)
+             {
+                 g.FillRect(kRed, {std::nanf(""), 0, 720, 532});
+                 g.FillCircle(kRed, 10, 10, INFINITY);
+                 g.DrawLine(kRed, 0, 0, 720, std::nanf(""));
+                 g.PathMoveTo(0, 0);
+                 g.PathLineTo(std::nanf(""), 500);
+                 g.PathLineTo(700, 500);
+                 g.PathFill(IPattern(kRed));
+                 g.FillRect(COLOR_WHITE, {0, 0, 2, 2});
+             });
+    EXPECT_EQ(editor.graphics->GetDrawLog().size(), 1u);
+    EXPECT_EQ(editor.graphics->GetPixel(300, 300), COLOR_TRANSPARENT);
+    EXPECT_EQ(editor.graphics->GetPixel(1, 1), COLOR_WHITE);
+}
+
+TEST(IGraphicsDrawing, MeasuredTextWidthIsTheSameAtEveryScale)
+{
+    EditorHarness small(1, 1.0f), large(1, 2.0f);
+    const IText style(11.5f, COLOR_WHITE, "Roboto-Regular");
+    IRECT a{0, 0, 100, 20}, b{0, 0, 100, 20};
+    const float at1 = small.graphics->MeasureText(style, "threshold -40.0 dB", a);
+    const float at2 = large.graphics->MeasureText(style, "threshold -40.0 dB", b);
+    EXPECT_GT(at1, 50.0f);
+    EXPECT_LT(at1, 120.0f);
+    EXPECT_EQ(at1, at2);
+    EXPECT_EQ(a, b);
+    EXPECT_FLOAT_EQ(a.MW(), 50.0f); // centred in the given box
+}
+
+TEST(IGraphicsDrawing, TextIsDrawnInItsFontAtEveryScale)
+{
+    for (float scale : {1.0f, 2.0f})
+    {
+        EditorHarness editor(1, scale);
+        drawOnce(editor, [](IGraphics& g) { g.DrawText(IText(40, COLOR_WHITE), "H", {0, 0, 100, 100}); });
+        // The H's left stem crosses the box's middle row; its gap between the stems does not.
+        int lit = 0;
+        for (int x = 0; x < editor.graphics->PixelWidth() / 7; ++x)
+            lit += editor.graphics->GetPixel(x, static_cast<int>(50 * scale)).A > 128;
+        EXPECT_GT(lit, static_cast<int>(8 * scale)) << scale;
+    }
+}
+
+TEST(IGraphicsDrawing, PngOfAFrameAtOneAndAHalfIs1080By798)
+{
+    EditorHarness editor(1, 1.5f);
+    drawOnce(editor, [](IGraphics& g) { g.FillRect(kRed, {0, 0, 720, 532}); });
+    const auto path = aubrevane::test::testFolder() / "frame.png";
+    ASSERT_TRUE(editor.graphics->WritePNG(path.string()));
+    EXPECT_EQ(pngSize(path), std::make_pair(1080, 798));
+    EXPECT_EQ(editor.graphics->GetPixel(1079, 797), kRed);
+    EXPECT_FALSE(editor.graphics->WritePNG((aubrevane::test::testFolder() / "missing" / "x.png").string()));
+}
+
+TEST(IGraphicsDrawing, FramePollsEveryControlThenDrawsInAttachOrder)
+{
+    EditorHarness editor(1);
+    std::vector<std::string> journal;
+    auto* back = new ProbeControl({0, 0, 100, 100}, "back", journal);
+    auto* front = new ProbeControl({50, 50, 150, 150}, "front", journal);
+    front->color = COLOR_WHITE;
+    auto* hidden = new ProbeControl({0, 0, 10, 10}, "hidden", journal);
+    hidden->Hide(true);
+    editor.graphics->AttachControl(back);
+    editor.graphics->AttachControl(front);
+    editor.graphics->AttachControl(hidden);
+
+    EXPECT_TRUE(editor.graphics->DrawFrame());
+    EXPECT_EQ(journal, (std::vector<std::string>{"back poll", "front poll", "hidden poll", "back draw", "front draw"}));
+    EXPECT_EQ(editor.graphics->GetPixel(75, 75), COLOR_WHITE); // the later control lies on top
+    EXPECT_EQ(editor.graphics->GetPixel(25, 25), kRed);
+
+    journal.clear();
+    EXPECT_FALSE(editor.graphics->DrawFrame());
+    EXPECT_EQ(journal, (std::vector<std::string>{"back poll", "front poll", "hidden poll"}));
+}
+
+TEST(IGraphicsDrawing, PanelBackgroundLiesUnderEverything)
+{
+    EditorHarness editor(1);
+    std::vector<std::string> journal;
+    editor.graphics->AttachControl(new ProbeControl({0, 0, 10, 10}, "first", journal));
+    editor.graphics->AttachPanelBackground(IPattern(IColor(255, 10, 10, 10)));
+    editor.draw();
+    EXPECT_EQ(editor.graphics->GetPixel(5, 5), kRed);
+    EXPECT_EQ(editor.graphics->GetPixel(500, 500), IColor(255, 10, 10, 10));
+}
+
+TEST(IGraphicsDrawing, FontsAndLogoComeFromTheResourceFolder)
+{
+    EditorHarness editor(1);
+    EXPECT_TRUE(editor.graphics->LoadFont("RobotoCondensed-Bold", "RobotoCondensed-Bold.ttf"));
+    EXPECT_FALSE(editor.graphics->LoadFont("Missing", "NoSuchFont.ttf"));
+    EXPECT_FALSE(editor.graphics->LoadSVG("no-such-logo.svg").IsValid());
+    const ISVG logo = editor.graphics->LoadSVG("aubrevane-lockup.svg", "px", 72);
+    ASSERT_TRUE(logo.IsValid());
+    EXPECT_GT(logo.W() / logo.H(), 4.0f); // a wide wordmark
+    drawOnce(editor, [&logo](IGraphics& g) { g.DrawSVG(logo, {0, 0, 720, 98}); });
+    int lit = 0;
+    for (int x = 0; x < 720; ++x)
+        lit += editor.graphics->GetPixel(x, 49).A > 0;
+    EXPECT_GT(lit, 20);
+}

@@ -1,0 +1,235 @@
+#include "support/RunProgram.h"
+#include "support/Signals.h"
+#include "support/SoundFiles.h"
+#include "support/TestFolder.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+// aubrevane-host editor, run as a user runs it: the whole editor scripted from the command line.
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+const std::string kStatusPrefix = "Aubrevane 0.9.14 \xC2\xB7 0 samples latency \xC2\xB7 target: ";
+
+struct EditorRun
+{
+    int exitCode = -1;
+    std::vector<std::string> lines; // stdout
+    std::string err;
+};
+
+/** An image read back from a PNG as 32-bit pixels; empty when it could not be read. */
+struct Picture
+{
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+Picture readPicture(const fs::path& path)
+{
+    Picture picture;
+    cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
+    if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS)
+    {
+        cairo_surface_flush(surface);
+        const cairo_format_t format = cairo_image_surface_get_format(surface);
+        picture.width = cairo_image_surface_get_width(surface);
+        picture.height = cairo_image_surface_get_height(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x)
+            {
+                std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(data + y * stride)[x];
+                picture.pixels.push_back(format == CAIRO_FORMAT_RGB24 ? pixel | 0xFF000000u : pixel);
+            }
+    }
+    cairo_surface_destroy(surface);
+    return picture;
+}
+
+/** How far two pictures of the same size differ: the share of pixels whose largest channel step is above 24. */
+double differingShare(const Picture& a, const Picture& b)
+{
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < a.pixels.size(); ++i)
+    {
+        int largest = 0;
+        for (int shift = 0; shift < 32; shift += 8)
+            largest = std::max(largest, std::abs(static_cast<int>((a.pixels[i] >> shift) & 0xFF) -
+                                                 static_cast<int>((b.pixels[i] >> shift) & 0xFF)));
+        differing += largest > 24 ? 1 : 0;
+    }
+    return static_cast<double>(differing) / static_cast<double>(a.pixels.size());
+}
+
+class EditorCommand : public ::testing::Test
+{
+protected:
+    EditorRun editor(std::vector<std::string> args) const
+    {
+        args.insert(args.begin(), "editor");
+        const auto run = aubrevane::test::runProgram(AUBREVANE_HOST_EXE, args, folder);
+        EditorRun result{run.exitCode, {}, run.err};
+        std::istringstream lines(run.out);
+        for (std::string line; std::getline(lines, line);)
+            result.lines.push_back(line);
+        return result;
+    }
+
+    /** Three seconds of mono pink noise at 44.1 kHz. */
+    std::string reference(const std::string& name) const
+    {
+        const fs::path path = folder / name;
+        EXPECT_TRUE(aubrevane::test::writeMonoWav(path, aubrevane::test::pinkNoise(3 * 44100, 44100.0, 3), 44100));
+        return path.string();
+    }
+
+    std::string in(const std::string& name) const { return (folder / name).string(); }
+
+    fs::path folder = aubrevane::test::testFolder();
+};
+
+/** Compares the editor's picture with its golden, or rewrites the golden when AUBREVANE_UPDATE_GOLDENS is set. */
+void expectGolden(const fs::path& rendered, const std::string& goldenName)
+{
+    const fs::path golden = fs::path(AUBREVANE_GOLDEN_DIR) / goldenName;
+    if (std::getenv("AUBREVANE_UPDATE_GOLDENS") != nullptr)
+        fs::copy_file(rendered, golden, fs::copy_options::overwrite_existing);
+    const Picture expected = readPicture(golden), actual = readPicture(rendered);
+    ASSERT_FALSE(expected.pixels.empty()) << "no golden " << golden;
+    ASSERT_EQ(actual.width, expected.width);
+    ASSERT_EQ(actual.height, expected.height);
+    EXPECT_LT(differingShare(actual, expected), 0.0005) << goldenName << " changed; look at " << rendered;
+}
+
+} // namespace
+
+TEST_F(EditorCommand, TheWholeEditorMatchesItsGoldenAtOneAndOneAndAHalf)
+{
+    const EditorRun plain = editor({"--png", in("editor-1x.png")});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    ASSERT_EQ(plain.lines, std::vector<std::string>{kStatusPrefix + "balanced"});
+    expectGolden(folder / "editor-1x.png", "editor-1x.png");
+
+    const EditorRun larger = editor({"--png", in("editor-1.5x.png"), "--scale", "1.5", "--click", "690,16", "--choose",
+                                     "Red", "--click", "45,481"});
+    ASSERT_EQ(larger.exitCode, 0) << larger.err;
+    expectGolden(folder / "editor-1.5x.png", "editor-1.5x.png");
+}
+
+TEST_F(EditorCommand, APendingMenuIsListedWithItsMarks)
+{
+    const EditorRun run = editor({"--png", in("menu.png"), "--click", "690,16"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> expected = {
+        kStatusPrefix + "balanced",
+        "menu:",
+        "  Green",
+        "  Red",
+        "  Orange",
+        "  Blue",
+        "  Purple",
+        "  DAW color [ticked]",
+        "  ----",
+        "  Window 0.75x",
+        "  Window 1x [ticked]",
+        "  Window 1.5x",
+        "  Window 2x",
+        "  ----",
+        "  Clear learned target (use the balanced target) [disabled]",
+        "  ----",
+        "  Check for updates [ticked]",
+        "  ----",
+        "  Aubrevane 0.9.14 [disabled]",
+    };
+    EXPECT_EQ(run.lines, expected);
+
+    const EditorRun learn = editor({"--png", in("menu.png"), "--click", "526,64", "--choose", "Factory"});
+    ASSERT_EQ(learn.exitCode, 0) << learn.err;
+    ASSERT_GE(learn.lines.size(), 6u);
+    EXPECT_EQ(learn.lines[5], "  Factory targets >");
+    EXPECT_EQ(learn.lines[6], "    Female speech");
+}
+
+TEST_F(EditorCommand, LearnsFromAChosenFileAndTheStateCarriesTheTargetToTheNextRun)
+{
+    const std::string ref = reference("warm mix.wav"), state = in("learned.state");
+    const EditorRun learned = editor({"--png", in("a.png"), "--click", "526,64", "--file", ref, "--choose",
+                                      "Learn from reference", "--save-state", state});
+    ASSERT_EQ(learned.exitCode, 0) << learned.err;
+    EXPECT_EQ(learned.lines.at(0), kStatusPrefix + "learned from warm mix.wav");
+
+    const EditorRun cleared =
+        editor({"--png", in("b.png"), "--state", state, "--click", "690,16", "--choose", "Clear learned"});
+    ASSERT_EQ(cleared.exitCode, 0) << cleared.err;
+    EXPECT_EQ(cleared.lines.at(0), kStatusPrefix + "balanced");
+}
+
+TEST_F(EditorCommand, QuestionsAreAnsweredYesOnlyWhenAsked)
+{
+    const std::vector<std::string> twoPresets = {"--click", "391,16", "--type", "Warm",
+                                                 "--click", "391,16", "--type", "Bright"};
+    auto replaceWarm = twoPresets;
+    replaceWarm.insert(replaceWarm.end(), {"--click", "391,16", "--type", "Warm", "--png", in("q.png")});
+
+    const EditorRun no = editor(replaceWarm);
+    ASSERT_EQ(no.exitCode, 0) << no.err;
+    ASSERT_EQ(no.lines.size(), 2u);
+    EXPECT_EQ(no.lines[1].rfind("message: ", 0), 0u);
+    EXPECT_NE(no.lines[1].find("[answered No]"), std::string::npos);
+
+    // a new run has no current preset, so saving under the existing name asks
+    const EditorRun yes = editor({"--click", "391,16", "--type", "Warm", "--png", in("q.png"), "--yes"});
+    ASSERT_EQ(yes.lines.size(), 2u);
+    EXPECT_NE(yes.lines[1].find("[answered Yes]"), std::string::npos);
+}
+
+TEST_F(EditorCommand, TheCornerSizeIsStoredAndReopens)
+{
+    const std::string state = in("large.state");
+    const EditorRun dragged = editor({"--png", in("dragged.png"), "--drag", "712,524,120,0", "--save-state", state});
+    ASSERT_EQ(dragged.exitCode, 0) << dragged.err;
+    const EditorRun reopened = editor({"--png", in("reopened.png"), "--state", state});
+    ASSERT_EQ(reopened.exitCode, 0) << reopened.err;
+    const Picture first = readPicture(folder / "dragged.png"), second = readPicture(folder / "reopened.png");
+    EXPECT_GT(first.width, 800);
+    EXPECT_NEAR(second.width, first.width, 1);
+    EXPECT_NEAR(second.height, first.height, 1);
+}
+
+TEST_F(EditorCommand, ScriptMistakesFailWithAMessage)
+{
+    struct Case
+    {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--png", in("x.png"), "--choose", "Red"}, "no menu is open for --choose Red"},
+        {{"--png", in("x.png"), "--click", "690,16", "--choose", "Teal"}, "no item of the open menu starts with"},
+        {{"--png", in("x.png"), "--type", "Name"}, "no text entry is open"},
+        {{"--png", in("x.png"), "--click", "690"}, "--click takes X,Y, not 690"},
+        {{"--png", in("x.png"), "--scale", "-1"}, "--scale takes a number above 0"},
+        {{"--png", in("x.png"), "--state", in("none.state")}, "could not read"},
+        {{"--frobnicate"}, "unknown option --frobnicate"},
+        {{}, "editor needs --png"},
+    };
+    for (const Case& c : cases)
+    {
+        const EditorRun run = editor(c.args);
+        EXPECT_EQ(run.exitCode, 1) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+}

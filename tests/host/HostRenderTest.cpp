@@ -1,0 +1,300 @@
+#include "support/RunProgram.h"
+#include "support/Signals.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+using aubrevane::test::readText;
+using HostRun = aubrevane::test::ProgramRun;
+
+/** A sound file and its samples, interleaved. */
+struct Sound
+{
+    SF_INFO info{};
+    std::vector<double> samples;
+};
+
+bool writeSound(const fs::path& path, const std::vector<double>& interleaved, int channels, int rate, int format)
+{
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = rate;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr)
+        return false;
+    const sf_count_t frames = static_cast<sf_count_t>(interleaved.size()) / channels;
+    const bool ok = sf_writef_double(file, interleaved.data(), frames) == frames;
+    return sf_close(file) == 0 && ok;
+}
+
+bool readSound(const fs::path& path, Sound& sound)
+{
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &sound.info);
+    if (file == nullptr)
+        return false;
+    sound.samples.resize(static_cast<std::size_t>(sound.info.frames * sound.info.channels));
+    const bool ok = sf_readf_double(file, sound.samples.data(), sound.info.frames) == sound.info.frames;
+    sf_close(file);
+    return ok;
+}
+
+/** Noise with a strong low-frequency lean, so the correction has something to do. */
+std::vector<double> colouredStereo(int rate, double seconds)
+{
+    const auto frames = static_cast<std::size_t>(rate * seconds);
+    const auto left = aubrevane::test::pinkNoise(frames, rate, 7);
+    const auto right = aubrevane::test::pinkNoise(frames, rate, 11);
+    std::vector<double> interleaved(2 * frames);
+    for (std::size_t i = 0; i < frames; ++i)
+    {
+        interleaved[2 * i] = 0.25 * left[i];
+        interleaved[2 * i + 1] = 0.25 * right[i];
+    }
+    return interleaved;
+}
+
+class HostRender : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        folder = aubrevane::test::testFolder();
+        input = folder / "in.wav";
+        output = folder / "out.wav";
+        ASSERT_TRUE(writeSound(input, colouredStereo(48000, 3.0), 2, 48000, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    }
+
+    HostRun host(const std::vector<std::string>& args) const
+    {
+        return aubrevane::test::runProgram(AUBREVANE_HOST_EXE, args, folder);
+    }
+
+    bool leftoverPartials() const
+    {
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.path().string().find(".partial") != std::string::npos)
+                return true;
+        return false;
+    }
+
+    fs::path folder, input, output;
+};
+
+TEST_F(HostRender, FullAmountChangesTheSignalAndWritesTheInputFormat)
+{
+    const HostRun run = host({"render", input, output, "--set", "Amount=100"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    Sound in, out;
+    ASSERT_TRUE(readSound(input, in));
+    ASSERT_TRUE(readSound(output, out));
+    EXPECT_EQ(out.info.format, in.info.format);
+    EXPECT_EQ(out.info.channels, 2);
+    EXPECT_EQ(out.info.samplerate, 48000);
+    ASSERT_EQ(out.info.frames, in.info.frames);
+
+    double difference = 0.0, level = 0.0;
+    for (std::size_t i = in.samples.size() / 2; i < in.samples.size(); ++i) // the settled second half
+    {
+        ASSERT_TRUE(std::isfinite(out.samples[i]));
+        difference += (out.samples[i] - in.samples[i]) * (out.samples[i] - in.samples[i]);
+        level += in.samples[i] * in.samples[i];
+    }
+    EXPECT_GT(10.0 * std::log10(difference / level), -40.0); // the correction is audible, not rounding noise
+    EXPECT_FALSE(leftoverPartials());
+}
+
+TEST_F(HostRender, BypassPassesMonoSixteenBitThroughUnchanged)
+{
+    const fs::path mono = folder / "mono.wav";
+    std::vector<double> samples = aubrevane::test::sine(440.0, 44100.0, 44100, 0.5);
+    for (double& s : samples)
+        s = std::round(s * 32767.0) / 32768.0; // exactly representable in 16 bits
+    ASSERT_TRUE(writeSound(mono, samples, 1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    const HostRun run = host({"render", mono, output, "--set", "Bypass=on", "--block", "100"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    Sound in, out;
+    ASSERT_TRUE(readSound(mono, in));
+    ASSERT_TRUE(readSound(output, out));
+    EXPECT_EQ(out.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    EXPECT_EQ(out.samples, in.samples);
+}
+
+TEST_F(HostRender, SavedStateRestoresIntoAFreshInstanceAndRendersTheSame)
+{
+    const fs::path first = folder / "first.wav", second = folder / "second.wav";
+    const fs::path state = folder / "a.state", again = folder / "b.state";
+    ASSERT_EQ(
+        host({"render", input, first, "--set", "Amount=80", "--set", "Tilt=-1.5", "--save-state", state}).exitCode, 0);
+    const HostRun run = host({"render", input, second, "--state", state, "--save-state", again});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(readText(state).substr(0, 4), "1SVA");
+    EXPECT_EQ(readText(again), readText(state));
+    Sound a, b;
+    ASSERT_TRUE(readSound(first, a));
+    ASSERT_TRUE(readSound(second, b));
+    EXPECT_EQ(a.samples, b.samples);
+}
+
+TEST_F(HostRender, ParamsListsEveryParameterWithItsRange)
+{
+    const HostRun run = host({"params"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::istringstream in(run.out); std::getline(in, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 47u); // a heading and 46 parameters
+    EXPECT_NE(lines[1].find("Amount"), std::string::npos);
+    EXPECT_NE(lines[19].find("HP On"), std::string::npos);
+    EXPECT_NE(lines[20].find("LP Freq"), std::string::npos);
+    EXPECT_NE(lines[20].find("20000"), std::string::npos);
+    EXPECT_NE(lines[46].find("Pre-EQ Respect"), std::string::npos);
+}
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::istringstream in(text); std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+TEST_F(HostRender, TargetsListsTheFactoryTargets)
+{
+    const HostRun run = host({"targets"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto names = linesOf(run.out);
+    EXPECT_NE(std::find(names.begin(), names.end(), "Male speech"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "Female vocals pop"), names.end());
+}
+
+TEST_F(HostRender, LearnedTargetAndPresetAreSavedAndComeBack)
+{
+    const fs::path reference = folder / "reference.wav", first = folder / "first.wav", second = folder / "second.wav";
+    ASSERT_TRUE(writeSound(reference, colouredStereo(44100, 4.0), 2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_24));
+    const HostRun learned =
+        host({"render", input, first, "--reference", reference, "--save-target", "Ref", "--save-preset", "Bright"});
+    ASSERT_EQ(learned.exitCode, 0) << learned.err;
+    const auto targets = linesOf(host({"targets"}).out);
+    EXPECT_NE(std::find(targets.begin(), targets.end(), "Ref"), targets.end());
+    EXPECT_EQ(linesOf(host({"presets"}).out), std::vector<std::string>{"Bright"});
+
+    const HostRun restored = host({"render", input, second, "--preset", "Bright"});
+    ASSERT_EQ(restored.exitCode, 0) << restored.err;
+    Sound a, b;
+    ASSERT_TRUE(readSound(first, a));
+    ASSERT_TRUE(readSound(second, b));
+    EXPECT_EQ(a.samples, b.samples); // the preset carries the learned target
+}
+
+TEST_F(HostRender, ReplacingAPresetNeedsYes)
+{
+    ASSERT_EQ(host({"render", input, output, "--set", "Amount=10", "--save-preset", "Mine"}).exitCode, 0);
+    const HostRun refused = host({"render", input, output, "--set", "Amount=90", "--save-preset", "Mine"});
+    EXPECT_NE(refused.exitCode, 0);
+    EXPECT_NE(refused.err.find("answered No"), std::string::npos) << refused.err;
+
+    const fs::path state = folder / "mine.state";
+    ASSERT_EQ(host({"render", input, output, "--preset", "Mine", "--save-state", state}).exitCode, 0);
+    const std::string kept = readText(state);
+    ASSERT_EQ(host({"render", input, output, "--set", "Amount=90", "--save-preset", "Mine", "--yes"}).exitCode, 0);
+    ASSERT_EQ(host({"render", input, output, "--preset", "Mine", "--save-state", state}).exitCode, 0);
+    EXPECT_NE(readText(state), kept); // replaced only once the question was answered Yes
+}
+
+TEST_F(HostRender, PresetLoadedBackSavesTheSameStateBytes)
+{
+    // values at the ends of exponential ranges are the ones a lossy normalised round trip would move
+    const fs::path saved = folder / "saved.state", loaded = folder / "loaded.state";
+    const HostRun save =
+        host({"render", input, output, "--set", "Pre-EQ 1 Freq=20000", "--set", "Range Low=20", "--set",
+              "Pre-EQ 2 Q=10", "--set", "Tilt=0.3", "--save-preset", "Edges", "--save-state", saved});
+    ASSERT_EQ(save.exitCode, 0) << save.err;
+    const HostRun load = host({"render", input, output, "--preset", "Edges", "--save-state", loaded});
+    ASSERT_EQ(load.exitCode, 0) << load.err;
+    EXPECT_EQ(readText(loaded), readText(saved));
+}
+
+TEST_F(HostRender, FailedReferenceLeavesNoOutput)
+{
+    const HostRun run = host({"render", input, output, "--reference", (folder / "absent.wav").string()});
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.err.rfind("aubrevane-host: could not learn from ", 0), 0u) << run.err;
+    EXPECT_FALSE(fs::exists(output));
+}
+
+struct BadInput
+{
+    const char* what;
+    std::vector<std::string> extra; // after "render IN OUT"; a leading '@' names a file in the test folder
+    const char* message;            // part of the one-line error
+    const char* inputName = "in.wav";
+    friend void PrintTo(const BadInput& c, std::ostream* os) { *os << c.what; }
+};
+
+class HostBadInput : public HostRender, public testing::WithParamInterface<BadInput>
+{
+};
+
+TEST_P(HostBadInput, FailsWithOneLineAndLeavesTheOldOutputAlone)
+{
+    {
+        std::ofstream old(output);
+        old << "old output";
+    }
+    std::ofstream(folder / "text.wav") << "this is not audio";
+    ASSERT_TRUE(writeSound(folder / "three.wav", std::vector<double>(3 * 480, 0.1), 3, 48000,
+                           SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+
+    std::vector<std::string> args = {"render", (folder / GetParam().inputName).string(), output.string()};
+    for (const std::string& arg : GetParam().extra)
+        args.push_back(arg.starts_with('@') ? (folder / arg.substr(1)).string() : arg);
+    const HostRun run = host(args);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.err.rfind("aubrevane-host: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(readText(output), "old output");
+    EXPECT_FALSE(leftoverPartials());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostBadInput,
+    testing::Values(BadInput{"missing", {}, "no such file", "missing.wav"},
+                    BadInput{"unreadable", {}, "could not read", "text.wav"},
+                    BadInput{"three channels", {}, "only mono and stereo", "three.wav"},
+                    BadInput{"unknown option", {"--loud"}, "unknown option --loud"},
+                    BadInput{"unknown parameter", {"--set", "Volume=3"}, "valid names: Amount, Speed"},
+                    BadInput{"out of range", {"--set", "Amount=150"}, "out of range; valid values run from 0 to 100"},
+                    BadInput{"not a number", {"--set", "Amount=lots"}, "takes a number"},
+                    BadInput{"bad block", {"--block", "0"}, "--block takes a whole number"},
+                    BadInput{"damaged state", {"--state", "@text.wav"}, "does not hold an Aubrevane state"}),
+    [](const auto& info)
+    {
+        std::string name = info.param.what;
+        for (char& c : name)
+            if (c == ' ')
+                c = '_';
+        return name;
+    });
+
+} // namespace

@@ -1,0 +1,259 @@
+#include "PluginProbe.h"
+
+#include "framework/igraphics/IGraphics.h"
+#include "framework/igraphics/ITextControl.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+
+using aubrevane::test::preparedPlugin;
+using iplug::igraphics::ITextControl;
+
+namespace
+{
+
+struct ResizeCase
+{
+    int width;
+    int height;
+    bool accepted;
+    int expectedWidth;
+    int expectedHeight;
+};
+
+std::string statusLine(Aubrevane& plugin)
+{
+    auto* status = dynamic_cast<ITextControl*>(plugin.GetUI()->GetControlWithTag(kStatusTag));
+    return status ? status->GetStr() : "<no status control>";
+}
+
+void installValidTarget(Aubrevane& plugin)
+{
+    aubrevane::plugin::TargetValues values;
+    values.valid = true;
+    AubrevaneProbe::published(plugin).write(values);
+}
+
+} // namespace
+
+TEST(AubrevaneEditorSize, ConstrainEditorResizeKeepsLimitsAndProportions)
+{
+    const ResizeCase cases[] = {
+        {720, 532, true, 720, 532},  {1000, 500, false, 677, 500}, {2000, 2000, false, 1440, 1064},
+        {300, 200, false, 540, 399}, {1080, 798, true, 1080, 798}, {720, 600, false, 720, 532},
+    };
+    const auto plugin = preparedPlugin();
+    for (const auto& c : cases)
+    {
+        int width = c.width, height = c.height;
+        EXPECT_EQ(plugin->ConstrainEditorResize(width, height), c.accepted) << c.width << " x " << c.height;
+        EXPECT_EQ(width, c.expectedWidth);
+        EXPECT_EQ(height, c.expectedHeight);
+    }
+}
+
+TEST(AubrevaneEditorSize, LargestWindowGrowsWithThePlatformScale)
+{
+    const auto plugin = preparedPlugin();
+    AubrevaneProbe::cachedPlatformScale(*plugin) = 2.0f;
+    int width = 4000, height = 4000;
+    EXPECT_FALSE(plugin->ConstrainEditorResize(width, height));
+    EXPECT_EQ(width, 2880);
+    EXPECT_EQ(height, 2128);
+}
+
+TEST(AubrevaneEditorSize, ApplyEditorScaleClampsToTheWindowLimits)
+{
+    const std::pair<float, float> cases[] = {{1.5f, 1.5f}, {0.5f, 0.75f}, {2.5f, 2.0f}, {1.0f, 1.0f}};
+    const auto plugin = preparedPlugin();
+    plugin->applyEditorScale(1.5f); // no editor: nothing happens
+    ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+    for (const auto& [asked, given] : cases)
+    {
+        plugin->applyEditorScale(asked);
+        EXPECT_FLOAT_EQ(plugin->GetUI()->GetDrawScale(), given) << asked;
+        EXPECT_FLOAT_EQ(plugin->editorScale(), given) << asked;
+    }
+}
+
+TEST(AubrevaneEditorSize, HostResizeStoresTheCorrectedSizeAndRescales)
+{
+    const auto plugin = preparedPlugin();
+    plugin->OnParentWindowResize(1080, 798); // no editor: not stored
+    EXPECT_EQ(plugin->GetEditorWidth(), 720);
+    ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+    plugin->OnParentWindowResize(1080, 798);
+    EXPECT_FLOAT_EQ(plugin->GetUI()->GetDrawScale(), 1.5f);
+    EXPECT_EQ(plugin->GetEditorWidth(), 1080);
+    EXPECT_EQ(plugin->GetEditorHeight(), 798);
+    plugin->OnParentWindowResize(1000, 500);
+    EXPECT_EQ(plugin->GetEditorWidth(), 677);
+    EXPECT_EQ(plugin->GetEditorHeight(), 500);
+    EXPECT_NEAR(plugin->GetUI()->GetDrawScale(), 500.0f / 532.0f, 1e-5f);
+}
+
+TEST(AubrevaneEditorSize, ScaleWithoutAnEditorComesFromTheStoredWidth)
+{
+    const auto plugin = preparedPlugin();
+    plugin->SetEditorSize(1080, 798);
+    EXPECT_FLOAT_EQ(plugin->editorScale(), 1.5f);
+    plugin->SetEditorSize(0, 0);
+    EXPECT_FLOAT_EQ(plugin->editorScale(), 1.0f);
+}
+
+TEST(AubrevaneAccent, OutOfRangeChoicesBecomeGreenAndOnlyChangesRebuild)
+{
+    const auto plugin = preparedPlugin();
+    auto& rebuild = AubrevaneProbe::editorRebuildRequested(*plugin);
+    plugin->setAccentIndex(5);
+    EXPECT_FALSE(rebuild.exchange(false));
+    plugin->setAccentIndex(6);
+    EXPECT_EQ(plugin->currentAccentIndex(), 0);
+    EXPECT_TRUE(rebuild.exchange(false));
+    plugin->setAccentIndex(-1);
+    EXPECT_EQ(plugin->currentAccentIndex(), 0);
+    EXPECT_FALSE(rebuild.exchange(false));
+    const auto argb = [](const iplug::igraphics::IColor& c) { return std::array<int, 4>{c.A, c.R, c.G, c.B}; };
+    plugin->setAccentIndex(2);
+    EXPECT_EQ(argb(plugin->resolvedAccent(255)), (std::array<int, 4>{255, 255, 122, 0}));
+    plugin->setAccentIndex(5);
+    EXPECT_EQ(argb(plugin->resolvedAccent(128)), (std::array<int, 4>{128, 21, 232, 121}));
+}
+
+TEST(AubrevaneAccent, NewAccentRebuildsTheOpenEditorOnTheNextTick)
+{
+    const auto plugin = preparedPlugin();
+    ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+    plugin->OnIdle();
+    const auto* titleBefore = plugin->GetUI()->GetControlWithTag(kTitleTag);
+    plugin->setAccentIndex(1);
+    plugin->OnIdle();
+    const auto* titleAfter = plugin->GetUI()->GetControlWithTag(kTitleTag);
+    ASSERT_NE(titleAfter, nullptr);
+    EXPECT_NE(titleAfter, titleBefore); // the controls were made anew
+    EXPECT_FALSE(AubrevaneProbe::editorRebuildRequested(*plugin).load());
+}
+
+TEST(AubrevaneMessageBoxes, WithoutAnEditorTellIsSilentAndAskSaysNo)
+{
+    const auto plugin = preparedPlugin();
+    plugin->tell("Could not load the preset: x", "Load preset");
+    EXPECT_FALSE(plugin->ask("Replace it?", "Save preset"));
+
+    ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+    auto* graphics = plugin->GetUI();
+    graphics->QueueMessageBoxAnswer(iplug::igraphics::kYES);
+    EXPECT_TRUE(plugin->ask("Replace it?", "Save preset"));
+    graphics->QueueMessageBoxAnswer(iplug::igraphics::kNO);
+    EXPECT_FALSE(plugin->ask("Replace it?", "Save preset"));
+    plugin->tell("Could not load the preset: x", "Load preset");
+    ASSERT_EQ(graphics->GetMessageBoxes().size(), 3u);
+    EXPECT_EQ(graphics->GetMessageBoxes()[2].text, "Could not load the preset: x");
+    EXPECT_EQ(graphics->GetMessageBoxes()[2].title, "Load preset");
+    EXPECT_EQ(graphics->GetMessageBoxes()[2].type, iplug::igraphics::kMB_OK);
+}
+
+struct StatusCase
+{
+    bool valid;
+    std::string reference;
+    std::string shown;
+};
+
+TEST(AubrevaneStatusLine, NamesTheTargetAndCutsLongNamesAtACharacter)
+{
+    const std::string head = "Aubrevane 0.9.14 \xC2\xB7 0 samples latency \xC2\xB7 target: ";
+    const std::string ellipsis = "\xE2\x80\xA6";
+    const std::string twentySix(26, 'a');
+    const StatusCase cases[] = {
+        {false, "song.wav", "balanced"},
+        {true, "", "learned from input"},
+        {true, std::string(28, 'x'), "learned from " + std::string(28, 'x')},
+        {true, std::string(29, 'x'), "learned from " + std::string(27, 'x') + ellipsis},
+        {true, twentySix + "\xC3\xA9" + "zz", "learned from " + twentySix + ellipsis}, // é spans bytes 26 and 27
+    };
+    for (const auto& c : cases)
+    {
+        const auto plugin = preparedPlugin();
+        ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+        if (c.valid)
+            installValidTarget(*plugin);
+        AubrevaneProbe::setReferenceName(*plugin, c.reference);
+        plugin->OnIdle();
+        EXPECT_EQ(statusLine(*plugin), head + c.shown);
+    }
+}
+
+TEST(AubrevaneStatusLine, ClosedEditorLeavesTheLineForTheNextOne)
+{
+    const auto plugin = preparedPlugin();
+    plugin->OnIdle();
+    EXPECT_TRUE(AubrevaneProbe::statusText(*plugin).empty());
+    ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+    plugin->OnIdle();
+    EXPECT_EQ(statusLine(*plugin), AubrevaneProbe::statusText(*plugin));
+    EXPECT_NE(statusLine(*plugin).find("target: balanced"), std::string::npos);
+}
+
+TEST(AubrevaneIdle, LearnedFromInputClearsTheReferenceName)
+{
+    const auto plugin = preparedPlugin();
+    AubrevaneProbe::setReferenceName(*plugin, "song.wav");
+    AubrevaneProbe::referenceCleared(*plugin).store(true);
+    plugin->OnIdle();
+    EXPECT_EQ(plugin->referenceName(), "");
+}
+
+TEST(AubrevaneIdle, IdleTickDrainsTheMeterQueues)
+{
+    const auto plugin = preparedPlugin();
+    std::vector<double> signal(4800, 0.5);
+    double* channels[2] = {signal.data(), signal.data()};
+    plugin->ProcessBlock(channels, channels, 256);
+    plugin->OnIdle(); // no editor: the readings are passed on and dropped
+    EXPECT_TRUE(AubrevaneProbe::meterReadings(*plugin, false).empty());
+}
+
+TEST(AubrevaneEditorHooks, UpdatePillMovesTheTitlesRightEdge)
+{
+    const auto plugin = preparedPlugin();
+    ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+    auto* title = plugin->GetUI()->GetControlWithTag(kTitleTag);
+    plugin->onUpdatePillResized({300.0f, 40.0f, 420.0f, 60.0f});
+    EXPECT_EQ(title->GetRECT().R, 290.0f);
+    plugin->onUpdatePillResized({});
+    EXPECT_EQ(title->GetRECT().R, 428.0f);
+}
+
+TEST(AubrevaneEditorHooks, ToneDisplayReadingFollowsTheParameters)
+{
+    struct Reading
+    {
+        std::array<float, 12> gainDecibels{};
+        std::array<float, 12> bandDecibels{};
+        bool aboveThreshold = false, idle = false, bypassed = false, learning = false;
+        float learnProgress = 0.0f;
+        bool targetValid = false, analysingFile = false;
+        std::string targetName, message;
+        double sampleRate = 0.0;
+        bool highPassOn = false;
+        double highPassHertz = 0.0;
+        bool lowPassOn = false;
+        double lowPassHertz = 0.0;
+    };
+    const auto plugin = preparedPlugin(44100.0);
+    plugin->GetParam(kAmount)->Set(0.0);
+    plugin->GetParam(kHighPassFreq)->Set(80.0);
+    AubrevaneProbe::setReferenceName(*plugin, "song.wav");
+    const auto reading = plugin->toneDisplayReading<Reading>();
+    EXPECT_TRUE(reading.idle);
+    EXPECT_FALSE(reading.bypassed);
+    EXPECT_EQ(reading.sampleRate, 44100.0);
+    EXPECT_EQ(reading.highPassHertz, 80.0);
+    EXPECT_TRUE(reading.highPassOn);
+    EXPECT_EQ(reading.targetName, "song.wav");
+    EXPECT_EQ(reading.bandDecibels[0], -120.0f);
+    EXPECT_TRUE(reading.message.empty());
+}

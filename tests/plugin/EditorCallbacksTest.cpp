@@ -1,0 +1,221 @@
+#include "EditorTestSupport.h"
+
+#include "editor/LearnPillControl.h"
+#include "framework/IParam.h"
+#include "plugin/AubrevaneCallbacks.h"
+#include "support/TestFolder.h"
+#include "wendlebrak/controls/UpdatePillControl.h"
+#include "wendlebrak/updates/UpdateCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace aubrevane::plugin;
+using aubrevane::test::boxesShown;
+using aubrevane::test::EditorUser;
+using aubrevane::test::findControl;
+using aubrevane::test::readFileBytes;
+using aubrevane::test::RecordingAubrevane;
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+constexpr const char* kCouldNotLearn = "COULD NOT LEARN: ";
+
+class EditorCallbacks : public ::testing::Test
+{
+protected:
+    void SetUp() override { editor.emplace(plugin); }
+
+    ToneDisplayControl::Reading reading() const { return toneDisplayReading(&plugin)(); }
+
+    fs::path presetFile(const std::string& name) const { return plugin.presetDirectory() / (name + ".avpreset"); }
+
+    /** Fails a reference analysis (the file does not exist) and waits for the worker. */
+    void failAnalysis()
+    {
+        plugin.learnFromFile((aubrevane::test::testFolder() / "missing.wav").string());
+        editor->waitForAnalysis();
+        ASSERT_EQ(reading().message.rfind(kCouldNotLearn, 0), 0u);
+    }
+
+    RecordingAubrevane plugin;
+    std::optional<EditorUser> editor;
+};
+
+} // namespace
+
+TEST_F(EditorCallbacks, ChoosingTheSameAccentRebuildsNothingAnotherRebuildsOnce)
+{
+    const auto actions = settingsMenuActions(&plugin, nullptr, nullptr);
+    actions.setAccent(2);
+    editor->tick();
+    plugin.sentToEditor.clear();
+
+    actions.setAccent(2);
+    editor->tick();
+    EXPECT_TRUE(plugin.sentToEditor.empty());
+
+    actions.setAccent(3);
+    EXPECT_TRUE(plugin.sentToEditor.empty()) << "the rebuild waits for the idle tick";
+    editor->tick();
+    editor->tick();
+    EXPECT_EQ(plugin.sentToEditor.size(), static_cast<std::size_t>(kNumParams)) << "exactly one rebuild";
+    EXPECT_EQ(actions.currentAccent(), 3);
+}
+
+TEST_F(EditorCallbacks, SavingAPresetAsksOnlyBeforeReplacingAnotherOne)
+{
+    const auto hooks = presetHooks(&plugin);
+    hooks.save("Warm"); // a new name saves at once
+    ASSERT_TRUE(readFileBytes(presetFile("Warm")));
+    EXPECT_EQ(hooks.currentName(), "Warm");
+
+    plugin.GetParam(kAmount)->Set(20.0);
+    const auto before = readFileBytes(presetFile("Warm"));
+    hooks.save("Warm"); // the current preset is replaced without a question
+    EXPECT_NE(readFileBytes(presetFile("Warm")), before);
+    EXPECT_TRUE(boxesShown(plugin).empty());
+
+    hooks.save("Bright");
+    const auto warm = readFileBytes(presetFile("Warm"));
+    plugin.GetParam(kAmount)->Set(70.0);
+    hooks.save("Warm"); // another preset's name: deferred to the idle tick, which asks
+    EXPECT_EQ(readFileBytes(presetFile("Warm")), warm);
+    EXPECT_TRUE(boxesShown(plugin).empty());
+    editor->ui().QueueMessageBoxAnswer(iplug::igraphics::kYES);
+    editor->tick();
+    EXPECT_EQ(boxesShown(plugin).size(), 1u);
+    EXPECT_NE(readFileBytes(presetFile("Warm")), warm);
+    EXPECT_EQ(hooks.currentName(), "Warm");
+}
+
+TEST_F(EditorCallbacks, UnknownPresetNamesLoadAndRemoveNothing)
+{
+    const auto hooks = presetHooks(&plugin);
+    hooks.save("Warm");
+    plugin.GetParam(kAmount)->Set(33.0);
+    hooks.load("warm");
+    hooks.remove("Warm ");
+    EXPECT_DOUBLE_EQ(plugin.GetParam(kAmount)->Value(), 33.0);
+    EXPECT_EQ(hooks.listNames(), std::vector<std::string>{"Warm"});
+    EXPECT_TRUE(boxesShown(plugin).empty());
+}
+
+TEST_F(EditorCallbacks, TheReadingFollowsAmountBypassAndTheSampleRate)
+{
+    plugin.GetParam(kAmount)->Set(0.0);
+    EXPECT_TRUE(reading().idle);
+    plugin.GetParam(kAmount)->Set(0.5);
+    EXPECT_FALSE(reading().idle);
+    plugin.GetParam(kBypass)->Set(1.0);
+    EXPECT_TRUE(reading().bypassed);
+
+    EXPECT_EQ(reading().sampleRate, 48000.0);
+    plugin.SetSampleRate(96000.0);
+    EXPECT_EQ(reading().sampleRate, 96000.0);
+    plugin.SetSampleRate(0.0); // no rate known yet
+    EXPECT_EQ(reading().sampleRate, 48000.0);
+
+    plugin.GetParam(kHighPassOn)->Set(1.0);
+    plugin.GetParam(kHighPassFreq)->Set(80.0);
+    EXPECT_TRUE(reading().highPassOn);
+    EXPECT_DOUBLE_EQ(reading().highPassHertz, 80.0);
+}
+
+TEST_F(EditorCallbacks, AFailedAnalysisShowsItsReasonUntilLearningFromTheInput)
+{
+    failAnalysis();
+    EXPECT_GT(reading().message.size(), std::string(kCouldNotLearn).size()) << "the reason follows the prefix";
+    EXPECT_FALSE(reading().analysingFile);
+    learnPillActions(&plugin).learnFromInput();
+    EXPECT_EQ(reading().message, "");
+    EXPECT_EQ(plugin.learningState(), Aubrevane::kLearnIdle);
+}
+
+TEST_F(EditorCallbacks, ClearingTheTargetOrRestoringAStateEndsAFailureNotice)
+{
+    const auto state = aubrevane::test::stateBytes(plugin);
+    failAnalysis();
+    settingsMenuActions(&plugin, nullptr, nullptr).clearLearnedTarget();
+    EXPECT_EQ(reading().message, "");
+    EXPECT_EQ(plugin.learningState(), Aubrevane::kLearnIdle);
+
+    failAnalysis();
+    iplug::IByteChunk chunk;
+    chunk.PutBytes(state.data(), static_cast<int>(state.size()));
+    EXPECT_GT(plugin.UnserializeState(chunk, 0), 0);
+    EXPECT_EQ(reading().message, "");
+}
+
+TEST_F(EditorCallbacks, AReadThatMeetsATargetWriterSaysNoTarget)
+{
+    TargetValues values;
+    values.valid = true;
+    AubrevaneProbe::published(plugin).write(values);
+    const auto actions = settingsMenuActions(&plugin, nullptr, nullptr);
+    EXPECT_TRUE(actions.hasLearnedTarget());
+    EXPECT_TRUE(learnPillActions(&plugin).state().hasLearnedTarget);
+
+    AubrevaneProbe::published(plugin).version.fetch_add(1); // a writer is busy
+    EXPECT_FALSE(actions.hasLearnedTarget());
+    EXPECT_FALSE(learnPillActions(&plugin).state().hasLearnedTarget);
+    EXPECT_FALSE(reading().targetValid);
+    AubrevaneProbe::published(plugin).version.fetch_add(1);
+    EXPECT_TRUE(reading().targetValid);
+}
+
+TEST_F(EditorCallbacks, OnlyTheFirstUpdateItemSwitchesTheCheck)
+{
+    auto* pill = findControl<wendlebrak::controls::UpdatePillControl>(editor->ui());
+    auto updates = plugin.updates();
+    ASSERT_TRUE(pill && updates);
+    const bool enabled = updates->state().enabled;
+    onUpdateMenuItem(pill, updates.get(), 1);
+    EXPECT_EQ(updates->state().enabled, enabled);
+    onUpdateMenuItem(pill, updates.get(), 0);
+    EXPECT_EQ(updates->state().enabled, !enabled);
+    onUpdateMenuItem(pill, updates.get(), 0);
+    EXPECT_EQ(updates->state().enabled, enabled);
+}
+
+TEST_F(EditorCallbacks, ATargetSaveIsLeftForTheIdleTick)
+{
+    const auto actions = learnPillActions(&plugin);
+    actions.loadTarget(aubrevane::test::factoryTarget("Male speech"));
+    editor->play();
+    actions.saveTarget("Mine");
+    actions.saveTarget("Ours"); // replaces the name still waiting
+    EXPECT_TRUE(plugin.savedTargets().empty());
+    editor->tick();
+    const auto saved = plugin.savedTargets();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].name, "Ours");
+}
+
+TEST_F(EditorCallbacks, ADeferredPresetSaveAfterTheEditorClosedReplacesNothing)
+{
+    const auto hooks = presetHooks(&plugin);
+    hooks.save("Warm");
+    hooks.save("Bright");
+    const auto warm = readFileBytes(presetFile("Warm"));
+    plugin.GetParam(kAmount)->Set(70.0);
+    hooks.save("Warm");
+    plugin.CloseWindow();
+    plugin.OnIdle(); // no editor to ask in: the answer is No
+    EXPECT_EQ(readFileBytes(presetFile("Warm")), warm);
+}
+
+TEST_F(EditorCallbacks, ARebuildWithAMenuOpenDropsTheMenu)
+{
+    editor->click(EditorUser::kLearnPillX, EditorUser::kLearnPillY);
+    ASSERT_TRUE(editor->ui().HasPendingPopupMenu());
+    settingsMenuActions(&plugin, nullptr, nullptr).setAccent(4);
+    editor->tick();
+    EXPECT_FALSE(editor->ui().HasPendingPopupMenu());
+    EXPECT_FALSE(editor->ui().SelectPopupItemByText({"Learn from input"}));
+    EXPECT_FALSE(AubrevaneProbe::learnStartRequested(plugin));
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "plugin/Aubrevane.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+/** The tests' window onto the plug-in's cross-thread records and audio-thread state. */
+struct AubrevaneProbe
+{
+    static aubrevane::dsp::ToneCorrector& engine(Aubrevane& p) { return p.engine; }
+    static const aubrevane::plugin::ToneView& view(Aubrevane& p) { return p.view; }
+    static aubrevane::plugin::TargetSnapshot& published(Aubrevane& p) { return p.publishedTarget; }
+    static aubrevane::plugin::TargetSnapshot& fileBalance(Aubrevane& p) { return p.fileBalance; }
+    static aubrevane::plugin::TargetSnapshot& loadedBalance(Aubrevane& p) { return p.loadedBalance; }
+    static std::atomic<bool>& fileBalancePending(Aubrevane& p) { return p.fileBalancePending; }
+    static std::atomic<bool>& loadedTargetPending(Aubrevane& p) { return p.loadedTargetPending; }
+    static std::atomic<bool>& learnStartRequested(Aubrevane& p) { return p.learnStartRequested; }
+    static std::atomic<bool>& clearTargetRequested(Aubrevane& p) { return p.clearTargetRequested; }
+    static std::atomic<bool>& referenceCleared(Aubrevane& p) { return p.referenceCleared; }
+    static std::atomic<bool>& editorRebuildRequested(Aubrevane& p) { return p.editorRebuildRequested; }
+    static const aubrevane::dsp::ToneSettings& lastApplied(Aubrevane& p) { return p.lastAppliedSettings; }
+    static const std::string& statusText(Aubrevane& p) { return p.statusText; }
+    static float& cachedPlatformScale(Aubrevane& p) { return p.cachedPlatformScale; }
+    static int savedEditorWidth(Aubrevane& p) { return p.savedEditorWidth; }
+    static int savedEditorHeight(Aubrevane& p) { return p.savedEditorHeight; }
+    static void setReferenceName(Aubrevane& p, const std::string& name)
+    {
+        std::lock_guard lock(p.labelMutex);
+        p.referenceLabel = name;
+    }
+    static void setPresetName(Aubrevane& p, const std::string& name)
+    {
+        std::lock_guard lock(p.labelMutex);
+        p.presetLabel = name;
+    }
+    static iplug::igraphics::IGraphics* makeGraphics(Aubrevane& p) { return p.makeGraphics(); }
+    /** Every queued reading of a meter, oldest first. */
+    static std::vector<iplug::PeakAvgData<1>> meterReadings(Aubrevane& p, bool output)
+    {
+        std::vector<iplug::PeakAvgData<1>> readings;
+        iplug::PeakAvgData<1> data;
+        while ((output ? p.outputMeter : p.inputMeter).PopData(data))
+            readings.push_back(data);
+        return readings;
+    }
+};
+
+namespace aubrevane::test
+{
+
+/** A plug-in prepared as a host would: rate, block size and channel route set, then reset. */
+inline std::unique_ptr<Aubrevane> preparedPlugin(double sampleRate = 48000.0, int blockSize = 256, int inputs = 2,
+                                                 int outputs = 2)
+{
+    auto plugin = std::make_unique<Aubrevane>(iplug::InstanceInfo{"Aubrevane_View"});
+    plugin->SetSampleRate(sampleRate);
+    plugin->SetBlockSize(blockSize);
+    plugin->SetChannelConnections(iplug::kInput, inputs);
+    plugin->SetChannelConnections(iplug::kOutput, outputs);
+    plugin->OnReset();
+    return plugin;
+}
+
+} // namespace aubrevane::test
