@@ -410,6 +410,8 @@ int render(const Options& options, const char* argv0)
     plugin->printMessageBoxes();
     std::printf("rendered %s -> %s: %lld frames, %d channel%s at %d Hz, block %d\n", inPath.c_str(), outPath.c_str(),
                 static_cast<long long>(done), channels, channels == 1 ? "" : "s", info.samplerate, block);
+    if (product)
+        std::printf("status: %s\n", product->statusLine().c_str());
     return 0;
 }
 
@@ -439,8 +441,10 @@ int main(int argc, char** argv)
             std::printf("%s\n", product->statusLine().c_str());
         else
         {
-            const std::string notice = product->checkForUpdates();
-            std::printf("%s\n", notice.empty() ? "no newer version is known" : ("newer version: " + notice).c_str());
+            std::string notice, error;
+            if (!product->checkForUpdates(notice, error))
+                throw Failure{error};
+            std::printf("%s\n", notice.empty() ? "no newer version is available" : ("newer version: " + notice).c_str());
         }
         return 0;
     }

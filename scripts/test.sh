@@ -22,7 +22,11 @@ case "$mode" in
 esac
 
 cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
-cmake --build "$build" -j "$jobs"
+if [ "$mode" = tsan ]; then
+    cmake --build "$build" -j "$jobs" --target concurrency_tests
+else
+    cmake --build "$build" -j "$jobs"
+fi
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
