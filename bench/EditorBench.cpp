@@ -1,4 +1,5 @@
-// Frame times of the editor's drawing at draw scales 1 and 2 (720 x 532 and 1440 x 1064 pixels).
+// Frame times of the editor's drawing at draw scales 1 and 2 (720 x 532 and 1440 x 1064 pixels): the whole editor
+// of a plug-in instance, the knobs-and-meters part alone, and a frame that only paints the background.
 #include "editor/BandStripControl.h"
 #include "editor/CornerScaleControl.h"
 #include "editor/LevelMeterControl.h"
@@ -10,11 +11,15 @@
 #include "framework/IParam.h"
 #include "framework/igraphics/IGraphics.h"
 #include "framework/igraphics/IPanelControl.h"
+#include "plugin/Aubrevane.h"
+#include "tests/support/PrivateDataFolder.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <memory>
+#include <random>
+#include <vector>
 
 using namespace iplug::igraphics;
 
@@ -120,8 +125,52 @@ void backgroundOnlyFrame(benchmark::State& state)
         benchmark::DoNotOptimize(graphics.DrawFrame(true));
     state.SetItemsProcessed(state.iterations());
 }
+/** A second of noise through the plug-in, so the meters, the tone display and its curves have something to draw. */
+void playNoise(Aubrevane& plugin)
+{
+    constexpr int kFrames = 256;
+    std::vector<double> left(kFrames), right(kFrames), outLeft(kFrames), outRight(kFrames);
+    double* inputs[] = {left.data(), right.data()};
+    double* outputs[] = {outLeft.data(), outRight.data()};
+    std::mt19937 random(7);
+    std::normal_distribution<double> noise(0.0, 0.1);
+    for (int block = 0; block < 48000 / kFrames; ++block)
+    {
+        for (int i = 0; i < kFrames; ++i)
+            left[i] = right[i] = noise(random);
+        plugin.ProcessBlock(inputs, outputs, kFrames);
+    }
+    plugin.OnIdle();
+}
+
+/** One whole frame of the real editor: every control the layout makes, opened on a playing instance. */
+void wholeEditorFrame(benchmark::State& state)
+{
+    aubrevane::test::usePrivateDataFolder();
+    Aubrevane plugin(iplug::InstanceInfo{"Aubrevane_View"});
+    plugin.SetSampleRate(48000.0);
+    plugin.SetBlockSize(256);
+    plugin.SetChannelConnections(iplug::kInput, 2);
+    plugin.SetChannelConnections(iplug::kOutput, 2);
+    plugin.OnReset();
+    plugin.OpenWindow(nullptr);
+    IGraphics* graphics = plugin.GetUI();
+    if (graphics == nullptr)
+    {
+        state.SkipWithError("the editor did not open");
+        return;
+    }
+    plugin.applyEditorScale(static_cast<float>(state.range(0)));
+    playNoise(plugin);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(graphics->DrawFrame(true));
+    state.SetItemsProcessed(state.iterations());
+    state.counters["pixels"] = graphics->Width() * graphics->GetDrawScale() * graphics->Height() * graphics->GetDrawScale();
+    plugin.CloseWindow();
+}
 } // namespace
 
+BENCHMARK(wholeEditorFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(editorFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(backgroundOnlyFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

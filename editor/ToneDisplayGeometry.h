@@ -23,7 +23,6 @@ public:
     double decibelsOfY(float y) const;
 
     float midY() const { return mid; }
-    float halfSpan() const { return span; }
     const iplug::igraphics::IRECT& bounds() const { return r; }
 
     /** The chip under a range edge at `edgeX`: 38 x 16 near the bottom, kept 21 units inside the sides. */

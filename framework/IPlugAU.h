@@ -35,9 +35,9 @@ public:
     /** Rendering stopped: sets the rate, the largest block and the channel route, then OnReset. */
     OSStatus HostInitialize(double sampleRate, int maxFrames, int nInputs, int nOutputs);
     OSStatus HostUninitialize();
-    void HostRequestReset() { resetRequested.store(true); }
-    void HostRequestBypass(bool bypass) { bypassRequest.store(bypass ? 1 : 0); }
-    OSStatus HostRender(double** inputs, double** outputs, int nFrames); // audio thread
+    void HostRequestReset() { resetRequested.store(true); }                      // any thread
+    void HostRequestBypass(bool bypass) { bypassRequest.store(bypass ? 1 : 0); } // any thread
+    OSStatus HostRender(double** inputs, double** outputs, int nFrames);         // audio thread
     OSStatus HostGetParameterInfo(int paramIdx, AUParameterInfo& info) const;
     OSStatus HostGetParameter(int paramIdx, double& value) const;
     /** Sets a plain value (clamped to the range), tells the plug-in (kHost) and shows it in the editor. */
@@ -54,6 +54,7 @@ public:
     /** Closing has begun: the editor closes, the timer stops and no later idle call runs. */
     void BeginClosing();
 
+    // Passed on to the host's callbacks; main thread, from the editor or a state restore.
     void BeginInformHostOfParamChange(int paramIdx) override;
     void InformHostOfParamChange(int paramIdx, double normalized) override;
     void EndInformHostOfParamChange(int paramIdx) override;

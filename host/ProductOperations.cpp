@@ -161,17 +161,59 @@ std::string ProductOperations::statusLine()
     return line;
 }
 
-std::string ProductOperations::checkForUpdates()
+bool ProductOperations::checkForUpdates(std::string& notice, std::string& error)
 {
-    // the network step blocks for up to the transport's time-out, so it runs on a thread of its own
-    std::function<void()> hook = product.updateHook;
-    if (hook)
-        std::thread(hook).join();
+    notice.clear();
     const auto updates = product.updates();
     if (!updates)
-        return {};
+    {
+        error = "this plug-in has no update check";
+        return false;
+    }
+
+    // The plug-in's own check, with its clock, permission, folder and address, plus a transport that keeps the
+    // server's answer: a failed request leaves the record as it was, so the record alone cannot tell it apart.
+    wendlebrak::updates::Config config = updates->config;
+    int status = -1; // -1: the check made no request (asked less than 600 seconds ago, switched off or no folder)
+    std::string body;
+    config.fetch = [fetch = config.fetch, &status, &body](const std::string& url)
+    {
+        auto result = fetch(url);
+        status = result.status;
+        body = result.body;
+        return result;
+    };
+    {
+        wendlebrak::updates::UpdateCheck check(std::move(config));
+        // the network step blocks for up to the transport's time-out, so it runs on a thread of its own
+        std::thread([&check] { check.checkIfDue(); }).join();
+    }
+    updates->reload();
+
+    if (status == 0)
+    {
+        error = "the update check failed: no answer from " + updates->config.feedUrl;
+        return false;
+    }
+    if (status > 0 && status != 200)
+    {
+        error = "the update check failed: the server answered " + std::to_string(status);
+        return false;
+    }
+    if (status == 200 && updates->readRecord().feed != body)
+    {
+        error = "the update check failed: the server's answer is not an update feed";
+        return false;
+    }
     const auto state = updates->state();
-    return state.notice ? state.notice->version + " " + state.notice->url : std::string();
+    if (!state.enabled)
+    {
+        error = "the update check is switched off";
+        return false;
+    }
+    if (state.notice)
+        notice = state.notice->version + " " + state.notice->url;
+    return true;
 }
 
 } // namespace aubrevane::host

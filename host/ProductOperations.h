@@ -45,8 +45,12 @@ public:
     /** The editor's status line after one idle tick. */
     std::string statusLine();
 
-    /** Runs the update check's network step once; the notice, or empty when no newer version is known. */
-    std::string checkForUpdates();
+    /**
+     * Runs the update check's network step once (it asks the server at most once per 600 seconds); the notice, or
+     * empty when no newer version is known. False with a message when the server could not be asked or answered
+     * with a failure.
+     */
+    [[nodiscard]] bool checkForUpdates(std::string& notice, std::string& error);
 
 private:
     ProductOperations(HostedPlugin& plugin, Aubrevane& product) : plugin(plugin), product(product) {}

@@ -46,27 +46,6 @@ std::filesystem::path bundlePath(const EditorOptions& options, const char* argv0
     return in.good() || in.eof();
 }
 
-[[nodiscard]] bool writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    const std::string partial = path + ".partial";
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out)
-        {
-            std::error_code ignored;
-            std::filesystem::remove(partial, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(partial, path, error);
-    if (error)
-        std::filesystem::remove(partial, error);
-    return !error;
-}
-
 } // namespace
 
 bool LoopPlayer::load(const std::filesystem::path& path, std::string& error)
@@ -216,13 +195,6 @@ int runEditorWindow(const EditorOptions& options, const char* argv0)
     delegate->SetFileDialogHook(nullptr);
     window.reset();
     plugin->closeEditor();
-
-    if (options.stateOut)
-    {
-        std::vector<std::uint8_t> state;
-        if (!plugin->saveState(state) || !writeFile(*options.stateOut, state))
-            return fail("could not write the state to " + *options.stateOut);
-    }
     return 0;
 }
 

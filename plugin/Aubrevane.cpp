@@ -185,6 +185,8 @@ void Aubrevane::OnReset()
 {
     engine.prepare(GetSampleRate());
     settingsApplied = false;
+    // prepare() ends any learning; the next block must not take that for learning that finished by itself
+    lastLearning = false;
     inputMeter.Reset(GetSampleRate());
     outputMeter.Reset(GetSampleRate());
     meterMixBuffer.assign(static_cast<std::size_t>(std::max(1, GetBlockSize())), 0.0);
@@ -238,12 +240,16 @@ void Aubrevane::ProcessBlock(double** inputs, double** outputs, int nFrames)
 void Aubrevane::takeTargetRequests(bool bypassed) noexcept
 {
     TargetValues values;
+    learningStopped = false;
     if (restoredTargetPending.exchange(false))
     {
         if (!restoredTarget.tryRead(values))
             restoredTargetPending.store(true); // a writer is busy: the next block tries again
         else
         {
+            // A restored state replaces what was being learned: learning ends without installing anything, and
+            // publishView must not clear the reference name the state just brought.
+            learningStopped = engine.learning;
             if (!values.valid)
             {
                 engine.targetValid = false;
@@ -252,7 +258,10 @@ void Aubrevane::takeTargetRequests(bool bypassed) noexcept
                 engine.targetBalance = {};
             }
             else if (values.fromBalance)
+            {
                 engine.learnFromBalance(values.offsetDecibels);
+                engine.learning = false;
+            }
             else
             {
                 engine.targetOffsetDecibels = values.offsetDecibels;
@@ -286,7 +295,6 @@ void Aubrevane::takeTargetRequests(bool bypassed) noexcept
         }
     }
 
-    learningStopped = false;
     if (learnStartRequested.exchange(false) && !bypassed)
     {
         engine.learning = true;

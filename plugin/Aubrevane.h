@@ -150,6 +150,8 @@ private:
     void trackPresetModified();
     void rebuildEditor();
     static void learnWorker(Aubrevane* plugin, std::string path); // worker thread
+    /** A typed preset or target name without the spaces and tabs around it. */
+    static std::string withoutOuterBlanks(const std::string& name);
 
     // Preset and target work behind the user operations above (AubrevanePresets.cpp, AubrevaneTargets.cpp).
     void loadPresetFile(const wendlebrak::presets::SavedPreset& preset);

@@ -20,15 +20,15 @@ namespace
 constexpr float kLogicalEditorWidth = 720.0f;
 constexpr float kEditorScaleTolerance = 0.01f;
 
-std::string withoutOuterBlanks(const std::string& name)
+} // namespace
+
+std::string Aubrevane::withoutOuterBlanks(const std::string& name)
 {
     const auto first = name.find_first_not_of(" \t");
     if (first == std::string::npos)
         return {};
     return name.substr(first, name.find_last_not_of(" \t") - first + 1);
 }
-
-} // namespace
 
 std::filesystem::path Aubrevane::presetDirectory() const
 {

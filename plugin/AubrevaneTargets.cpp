@@ -19,14 +19,6 @@ namespace
 constexpr int kPublishedReadAttempts = 100;
 constexpr const char* kReferenceExtensions = "wav wave aif aiff aifc mp3 flac";
 
-std::string withoutOuterBlanks(const std::string& name)
-{
-    const auto first = name.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return name.substr(first, name.find_last_not_of(" \t") - first + 1);
-}
-
 TargetValues targetFromBalance(const aubrevane::dsp::Balance& balance)
 {
     TargetValues values;

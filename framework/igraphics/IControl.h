@@ -82,9 +82,6 @@ public:
     int GetValIdxForParam(int paramIdx) const;
 
     const IRECT& GetRECT() const { return rect; }
-    const IRECT& GetTargetRECT() const { return targetRect; }
-    void SetRECT(const IRECT& bounds) { rect = bounds; }
-    void SetTargetRECT(const IRECT& bounds) { targetRect = bounds; }
     void SetTargetAndDrawRECTs(const IRECT& bounds)
     {
         rect = bounds;
@@ -93,7 +90,6 @@ public:
 
     const IText& GetText() const { return text; }
     const IBlend& GetBlend() const { return blend; }
-    void SetBlend(const IBlend& value) { blend = value; }
 
     int GetTag() const { return tag; }
     const char* GetGroup() const { return group.c_str(); }
@@ -101,7 +97,6 @@ public:
     bool IsHidden() const { return hidden; }
     void SetIgnoreMouse(bool ignore) { ignoreMouse = ignore; }
     bool GetIgnoreMouse() const { return ignoreMouse; }
-    bool GetMouseIsOver() const { return mouseIsOver; }
     void SetMouseIsOver(bool over) { mouseIsOver = over; }
 
     void SetTooltip(const char* tooltip) { this->tooltip = tooltip ? tooltip : ""; }
@@ -109,8 +104,6 @@ public:
     /** The most characters a text entry opened for this control accepts. */
     void SetTextEntryLength(int length) { textEntryLength = length; }
     int GetTextEntryLength() const { return textEntryLength; }
-
-    void SetActionFunction(IActionFunction func) { actionFunc = std::move(func); }
 
     /** Null until attached. */
     IGraphics* GetUI() const { return ui; }

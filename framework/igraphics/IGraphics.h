@@ -222,7 +222,6 @@ public:
     /** The pointer left the window. */
     void OnMouseOut();
     IControl* GetCapturedControl() const { return captured; }
-    IControl* GetMouseOverControl() const { return mouseOver; }
 
     // The headless platform's pending menu and text entry.
     bool HasPendingPopupMenu() const { return pendingMenu.control != nullptr; }

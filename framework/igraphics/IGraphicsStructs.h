@@ -33,14 +33,12 @@ struct IRECT
     /** Grows the rectangle by `padding` on every side (shrinks it for a negative value). */
     IRECT GetPadded(float padding) const { return {L - padding, T - padding, R + padding, B + padding}; }
     IRECT GetPadded(float l, float t, float r, float b) const { return {L + l, T + t, R + r, B + b}; }
-    IRECT GetTranslated(float x, float y) const { return {L + x, T + y, R + x, B + y}; }
     /** The largest square centred inside the rectangle. */
     IRECT GetCentredSquare() const
     {
         const float half = 0.5f * std::fmin(W(), H());
         return {MW() - half, MH() - half, MW() + half, MH() + half};
     }
-    IRECT GetScaled(float scale) const { return {L * scale, T * scale, R * scale, B * scale}; }
 
     bool operator==(const IRECT& other) const { return L == other.L && T == other.T && R == other.R && B == other.B; }
     bool operator!=(const IRECT& other) const { return !(*this == other); }
@@ -63,11 +61,6 @@ struct IColor
     constexpr IColor(int a, int r, int g, int b) : A(a), R(r), G(g), B(b) {}
 
     constexpr IColor WithAlpha(int alpha) const { return {alpha, R, G, B}; }
-    /** The same colour with its alpha multiplied by `opacity` (0..1). */
-    IColor WithOpacity(float opacity) const
-    {
-        return {static_cast<int>(std::lround(A * std::fmin(1.0f, std::fmax(0.0f, opacity)))), R, G, B};
-    }
 
     constexpr bool operator==(const IColor& other) const
     {
@@ -223,8 +216,6 @@ struct IVStyle
         copy.colors[slot] = color;
         return copy;
     }
-    IVStyle WithLabelText(const IText& text) const { return withField(*this, &IVStyle::labelText, text); }
-    IVStyle WithValueText(const IText& text) const { return withField(*this, &IVStyle::valueText, text); }
 };
 
 inline const IVStyle DEFAULT_STYLE{};

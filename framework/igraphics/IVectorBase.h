@@ -20,7 +20,6 @@ public:
 
     const IColor& GetColor(EVColor slot) const { return style.colors[slot]; }
     const IVStyle& GetStyle() const { return style; }
-    const char* GetLabelStr() const { return label.c_str(); }
 
 protected:
     /** The part of the control's rectangle left for the widget once the label strip is taken off. */

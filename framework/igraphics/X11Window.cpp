@@ -154,7 +154,8 @@ struct X11Window::Impl
     bool closed = false;
     bool needsPresent = true;
     bool pressForwarded = false; // a press reached the editor, so its drag and release go there too
-    float lastX = 0.0f, lastY = 0.0f;
+    // the pointer in pixels: a drag step is measured in pixels, so a drag that rescales the editor stays smooth
+    int lastPixelX = 0, lastPixelY = 0;
     Time lastPressTime = 0;
     int lastPressButton = 0, lastPressX = 0, lastPressY = 0;
     std::optional<ECursor> shownCursor;
@@ -260,7 +261,6 @@ struct X11Window::Impl
         cairo_move_to(cr, x, box.y + box.h / 2.0 + (font.ascent - font.descent) / 2.0);
         cairo_show_text(cr, text.c_str());
     }
-
 
     /** Copies the editor's image; the editor keeps it unpremultiplied, the window wants it opaque. */
     void copyEditorImage()
@@ -381,7 +381,6 @@ struct X11Window::Impl
         XFlush(display);
         needsPresent = false;
     }
-
 
     std::vector<MenuPanel> layoutMenu(cairo_t* cr)
     {
@@ -553,7 +552,6 @@ struct X11Window::Impl
         needsPresent = true;
     }
 
-
     void drawTextEntry(cairo_t* cr)
     {
         const double s = scale();
@@ -588,7 +586,6 @@ struct X11Window::Impl
             entryText += typed;
         needsPresent = true;
     }
-
 
     void drawModal(cairo_t* cr)
     {
@@ -719,7 +716,6 @@ struct X11Window::Impl
         return answer;
     }
 
-
     void waitForEvent(int timeoutMs)
     {
         if (XPending(display) > 0)
@@ -778,14 +774,14 @@ struct X11Window::Impl
                 break;
             if (pressForwarded)
                 graphics.OnMouseDrag(
-                    x, y, x - lastX, y - lastY,
+                    x, y, static_cast<float>(motion.x - lastPixelX) / s, static_cast<float>(motion.y - lastPixelY) / s,
                     modifiers(motion.state, (motion.state & Button1Mask) != 0, (motion.state & Button3Mask) != 0));
             else if (shownMenu != nullptr)
                 menuPointerMoved(motion.x, motion.y);
             else
                 graphics.OnMouseOver(x, y, modifiers(motion.state, false, false));
-            lastX = x;
-            lastY = y;
+            lastPixelX = motion.x;
+            lastPixelY = motion.y;
             break;
         }
         case LeaveNotify:
@@ -842,8 +838,8 @@ struct X11Window::Impl
                                  button.time - lastPressTime <= kDoubleClickMs &&
                                  std::abs(button.x - lastPressX) <= kDoubleClickSlopPixels &&
                                  std::abs(button.y - lastPressY) <= kDoubleClickSlopPixels;
-        lastX = x;
-        lastY = y;
+        lastPixelX = button.x;
+        lastPixelY = button.y;
         pressForwarded = true;
         if (doubleClick)
         {
@@ -962,11 +958,6 @@ void X11Window::run(const std::function<void()>& idle, int idleIntervalMs)
 bool X11Window::isClosed() const
 {
     return impl->closed;
-}
-
-void X11Window::requestClose()
-{
-    impl->closed = true;
 }
 
 EMsgBoxResult X11Window::runMessageBox(const char* text, const char* title, EMsgBoxType type)

@@ -32,13 +32,12 @@ public:
     X11Window& operator=(const X11Window&) = delete;
 
     /** Handles events, calls `idle` every `idleIntervalMs` and draws at the editor's frame rate until the window is
-     *  closed (by the window manager's close button or requestClose). */
+     *  closed by the window manager's close button. */
     void run(const std::function<void()>& idle, int idleIntervalMs);
     /** One pass of the loop: waits up to `timeoutMs` for an event, handles every queued one and presents a frame
      *  when something changed. False once the window has been closed. */
     bool step(int timeoutMs);
     bool isClosed() const;
-    void requestClose();
 
     /** Shows a modal box over the editor until a button is clicked (Escape answers Cancel, or No without a Cancel
      *  button; Return answers the first button). Closing the window meanwhile answers as Escape does. */

@@ -20,6 +20,7 @@ TEST(FrameworkConcurrency, BypassAndResetFromTheMainThreadAreTakenOnTheAudioThre
     OpenedProbe probe;
     ASSERT_EQ(probe.initialize(48000.0, 128, 2, 2), kAUNoErr);
     std::atomic<bool> stop{false};
+    std::atomic<int> resetsAsked{0};
     std::thread::id audioThread;
     std::thread audio(
         [&]
@@ -27,8 +28,14 @@ TEST(FrameworkConcurrency, BypassAndResetFromTheMainThreadAreTakenOnTheAudioThre
             audioThread = std::this_thread::get_id();
             std::vector<double> left(128, 0.25), right(128, -0.25);
             std::array<double*, 2> channels = {left.data(), right.data()};
-            for (int i = 0; i < 20000; ++i)
+            // On a busy machine the main thread may not have run yet after 20000 blocks: keep rendering until it
+            // has asked for resets, and render once more after seeing that, so the last request is taken here.
+            bool enoughAsked = false;
+            for (int i = 0; i < 20000 || !enoughAsked; ++i)
+            {
+                enoughAsked = resetsAsked.load() >= 20;
                 ASSERT_EQ(probe.render(channels.data(), channels.data(), 128), kAUNoErr);
+            }
             stop = true;
         });
     auto reset = probe.proc<AUResetProc>(kAUResetSelect);
@@ -38,7 +45,10 @@ TEST(FrameworkConcurrency, BypassAndResetFromTheMainThreadAreTakenOnTheAudioThre
     {
         bypass(probe.record, i % 2);
         if (i % 7 == 0)
+        {
             reset(probe.record);
+            ++resetsAsked;
+        }
         setParameter(probe.record, 0, (i % 48) - 24.0);
         std::this_thread::yield();
     }

@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <sndfile.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,32 +36,67 @@ namespace
 using namespace iplug::igraphics;
 namespace fs = std::filesystem;
 
-/** A private X server on a display number it picks itself (-displayfd), killed when the test ends. */
+/** A program run in the background with stdout silenced and stderr sent to a file; stopped when the test ends. */
+class ChildProcess
+{
+public:
+    /** `prepare` runs in the child before the program starts (environment changes). */
+    ChildProcess(const std::vector<std::string>& argv, const fs::path& errors,
+                 const std::function<void()>& prepare = nullptr)
+    {
+        pid = fork();
+        if (pid != 0)
+            return;
+        prctl(PR_SET_PDEATHSIG, SIGTERM); // a crashed test leaves no server behind
+        if (prepare)
+            prepare();
+        dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
+        dup2(open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+        std::vector<char*> pointers;
+        for (const std::string& argument : argv)
+            pointers.push_back(const_cast<char*>(argument.c_str()));
+        pointers.push_back(nullptr);
+        execv(pointers[0], pointers.data());
+        _exit(127);
+    }
+    ~ChildProcess()
+    {
+        if (pid > 0)
+        {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    /** The exit code, or -1 when it did not end normally. */
+    int wait()
+    {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t pid = -1;
+};
+
+/** A private X server on a display number it picks itself (-displayfd), stopped when the test ends. */
 class Xvfb
 {
 public:
     Xvfb()
     {
-        const char* candidates[] = {"/usr/bin/Xvfb", "/usr/local/bin/Xvfb"};
-        const char* program = nullptr;
-        for (const char* candidate : candidates)
-            if (access(candidate, X_OK) == 0)
-                program = candidate;
+        const char* program = access("/usr/bin/Xvfb", X_OK) == 0 ? "/usr/bin/Xvfb" : nullptr;
         int fds[2];
         if (program == nullptr || pipe(fds) != 0)
             return;
-        pid = fork();
-        if (pid == 0)
-        {
-            close(fds[0]);
-            const int devNull = open("/dev/null", O_WRONLY);
-            dup2(devNull, STDERR_FILENO);
-            dup2(devNull, STDOUT_FILENO);
-            const std::string fd = std::to_string(fds[1]);
-            execl(program, "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "1600x1200x24",
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        server =
+            std::make_unique<ChildProcess>(std::vector<std::string>{program, "-displayfd", std::to_string(fds[1]),
+                                                                    "-nolisten", "tcp", "-screen", "0", "1600x1200x24"},
+                                           "/dev/null", [&] { close(fds[0]); });
         close(fds[1]);
         // the server writes its display number once it accepts clients
         std::string number;
@@ -72,22 +108,12 @@ public:
         if (!number.empty())
             name = ":" + number;
     }
-    ~Xvfb()
-    {
-        if (pid > 0)
-        {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    Xvfb(const Xvfb&) = delete;
-    Xvfb& operator=(const Xvfb&) = delete;
 
     bool running() const { return !name.empty(); }
     const std::string& display() const { return name; }
 
 private:
-    pid_t pid = -1;
+    std::unique_ptr<ChildProcess> server;
     std::string name;
 };
 
@@ -376,14 +402,18 @@ TEST_F(X11WindowTest, SecondQuickPressIsADoubleClickAndWheelStepsArrive)
     EXPECT_EQ(entry->wheel, 1.0f);
 }
 
-TEST_F(X11WindowTest, WindowFollowsTheCornerControl)
+TEST_F(X11WindowTest, WindowFollowsTheCornerControlPixelForPixel)
 {
     const int before = harness.graphics->PixelWidth();
-    client->button(id, ButtonPress, Button1, px(712), px(524));
-    client->motion(id, px(712) + 60, px(524) + 60, Button1Mask);
-    client->button(id, ButtonRelease, Button1, px(712) + 60, px(524) + 60);
+    const int x = px(712), y = px(524);
+    client->button(id, ButtonPress, Button1, x, y);
+    client->motion(id, x + 60, y + 60, Button1Mask);
     ASSERT_TRUE(pumpUntil([&] { return harness.graphics->PixelWidth() > before; }));
+    client->motion(id, x + 120, y + 120, Button1Mask); // measured from where the pointer was, not in rescaled units
+    client->button(id, ButtonRelease, Button1, x + 120, y + 120);
+    ASSERT_TRUE(pumpUntil([&] { return harness.graphics->PixelWidth() >= before + 120; }));
     pump();
+    EXPECT_EQ(harness.graphics->PixelWidth(), before + 120);
     XWindowAttributes attributes{};
     XGetWindowAttributes(client->display, id, &attributes);
     EXPECT_EQ(attributes.width, harness.graphics->PixelWidth());
@@ -421,68 +451,62 @@ TEST_F(X11WindowTest, WindowManagerCloseEndsTheLoop)
 
 #ifdef AUBREVANE_HOST_EXE
 
-/** Runs the host in the background with DISPLAY set as given. */
-class HostProcess
-{
-public:
-    HostProcess(const std::vector<std::string>& arguments, const char* display, const fs::path& errors)
-    {
-        pid = fork();
-        if (pid == 0)
-        {
-            if (display != nullptr)
-                setenv("DISPLAY", display, 1);
-            else
-                unsetenv("DISPLAY");
-            const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(err, STDERR_FILENO);
-            std::vector<char*> argv{const_cast<char*>(AUBREVANE_HOST_EXE)};
-            for (const std::string& argument : arguments)
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            argv.push_back(nullptr);
-            execv(AUBREVANE_HOST_EXE, argv.data());
-            _exit(127);
-        }
-    }
-    ~HostProcess()
-    {
-        if (pid > 0)
-        {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    HostProcess(const HostProcess&) = delete;
-    HostProcess& operator=(const HostProcess&) = delete;
-
-    /** The exit code, or -1 when it did not end normally. */
-    int wait()
-    {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t pid = -1;
-};
-
 std::string readText(const fs::path& path)
 {
     std::ifstream in(path);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::vector<std::string> hostCommand(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), AUBREVANE_HOST_EXE);
+    return arguments;
+}
+
 TEST(WindowCommand, WithoutADisplayFailsWithOneLine)
 {
     const fs::path errors = aubrevane::test::testFolder() / "errors.txt";
-    HostProcess host({"editor", "--window"}, nullptr, errors);
+    ChildProcess host(hostCommand({"editor", "--window"}), errors, [] { unsetenv("DISPLAY"); });
     EXPECT_NE(host.wait(), 0);
     const std::string text = readText(errors);
     EXPECT_NE(text.find("display"), std::string::npos) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
 }
+
+/** The host's editor window on a private X server. */
+class HostWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!server.running())
+            GTEST_SKIP() << "Xvfb is not available";
+        client = std::make_unique<TestClient>(server.display());
+        ASSERT_NE(client->display, nullptr);
+    }
+
+    /** Starts `aubrevane-host editor --window` with `arguments` and waits for its window to show. */
+    Window start(const std::vector<std::string>& arguments)
+    {
+        std::vector<std::string> command = hostCommand({"editor", "--window"});
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        host = std::make_unique<ChildProcess>(command, folder / "errors.txt",
+                                              [this] { setenv("DISPLAY", server.display().c_str(), 1); });
+        Window window = 0;
+        for (int i = 0; i < 400 && window == 0; ++i)
+        {
+            usleep(25000);
+            window = client->findWindow("Aubrevane");
+        }
+        return window;
+    }
+    std::string errors() const { return readText(folder / "errors.txt"); }
+
+    Xvfb server;
+    std::unique_ptr<TestClient> client;
+    std::unique_ptr<ChildProcess> host;
+    const fs::path folder = aubrevane::test::testFolder();
+};
 
 /** The PNG's pixels as opaque (R, G, B) over black, the way the window shows them. */
 std::vector<IColor> readPng(const fs::path& path, int& width, int& height)
@@ -515,45 +539,32 @@ double differingShare(const std::vector<IColor>& a, const std::vector<IColor>& b
     return static_cast<double>(differing) / static_cast<double>(std::max<std::size_t>(1, a.size()));
 }
 
-TEST(WindowCommand, ClickOnBypassPillShowsTheHeadlessPictureAndClosingExitsWithZero)
+TEST_F(HostWindowTest, ClickOnBypassPillShowsTheHeadlessPictureAndClosingExitsWithZero)
 {
-    Xvfb server;
-    if (!server.running())
-        GTEST_SKIP() << "Xvfb is not available";
-    TestClient client(server.display());
-    ASSERT_NE(client.display, nullptr);
-    const fs::path folder = aubrevane::test::testFolder();
-
-    HostProcess host({"editor", "--window"}, server.display().c_str(), folder / "errors.txt");
-    Window window = 0;
-    for (int i = 0; i < 400 && window == 0; ++i)
-    {
-        usleep(25000);
-        window = client.findWindow("Aubrevane");
-    }
-    ASSERT_NE(window, 0u) << readText(folder / "errors.txt");
+    const Window window = start({});
+    ASSERT_NE(window, 0u) << errors();
 
     // waits until the picture holds still (the status line arrives with the first idle ticks)
     int width = 0, height = 0;
     const auto settled = [&]
     {
-        std::vector<IColor> last = client.screenshot(window, width, height), next;
+        std::vector<IColor> last = client->screenshot(window, width, height), next;
         for (int i = 0; i < 200; ++i, last = next)
         {
             usleep(50000);
-            next = client.screenshot(window, width, height);
+            next = client->screenshot(window, width, height);
             if (next == last && differingShare(next, std::vector<IColor>(next.size()), 0) > 0.5)
                 break;
         }
         return last;
     };
     const std::vector<IColor> before = settled();
-    client.click(window, 644, 64); // the bypass pill, in editor units at the stored scale of 1
-    for (int i = 0; i < 200 && client.screenshot(window, width, height) == before; ++i)
+    client->click(window, 644, 64); // the bypass pill, in editor units at the stored scale of 1
+    for (int i = 0; i < 200 && client->screenshot(window, width, height) == before; ++i)
         usleep(25000);
     const std::vector<IColor> after = settled();
-    client.closeWindow(window);
-    EXPECT_EQ(host.wait(), 0) << readText(folder / "errors.txt");
+    client->closeWindow(window);
+    EXPECT_EQ(host->wait(), 0) << errors();
 
     const fs::path png = folder / "headless.png";
     const std::string command =
@@ -580,14 +591,8 @@ double differingShareIn(const std::vector<IColor>& a, const std::vector<IColor>&
     return differingShare(cutA, cutB, 8);
 }
 
-TEST(WindowCommand, PlayingMovesTheInputMeterUntilTheWindowCloses)
+TEST_F(HostWindowTest, PlayingMovesTheInputMeterUntilTheWindowCloses)
 {
-    Xvfb server;
-    if (!server.running())
-        GTEST_SKIP() << "Xvfb is not available";
-    TestClient client(server.display());
-    ASSERT_NE(client.display, nullptr);
-    const fs::path folder = aubrevane::test::testFolder();
     const fs::path noise = folder / "noise.wav";
     {
         SF_INFO info{};
@@ -607,26 +612,20 @@ TEST(WindowCommand, PlayingMovesTheInputMeterUntilTheWindowCloses)
         sf_close(file);
     }
 
-    HostProcess host({"editor", "--window", "--play", noise.string()}, server.display().c_str(), folder / "errors.txt");
-    Window window = 0;
-    for (int i = 0; i < 400 && window == 0; ++i)
-    {
-        usleep(25000);
-        window = client.findWindow("Aubrevane");
-    }
-    ASSERT_NE(window, 0u) << readText(folder / "errors.txt");
+    const Window window = start({"--play", noise.string()});
+    ASSERT_NE(window, 0u) << errors();
     int width = 0, height = 0;
-    const std::vector<IColor> first = client.screenshot(window, width, height);
+    const std::vector<IColor> first = client->screenshot(window, width, height);
     const IRECT inputMeter(18, 328, 92, 436);
     bool moved = false;
     for (int i = 0; i < 200 && !moved; ++i)
     {
         usleep(25000);
-        moved = differingShareIn(first, client.screenshot(window, width, height), width, inputMeter) > 0.05;
+        moved = differingShareIn(first, client->screenshot(window, width, height), width, inputMeter) > 0.05;
     }
     EXPECT_TRUE(moved) << "the input meter shows the playing file";
-    client.closeWindow(window);
-    EXPECT_EQ(host.wait(), 0) << readText(folder / "errors.txt");
+    client->closeWindow(window);
+    EXPECT_EQ(host->wait(), 0) << errors();
 }
 
 #endif

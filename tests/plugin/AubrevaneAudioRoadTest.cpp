@@ -1,4 +1,5 @@
 #include "PluginProbe.h"
+#include "StateBuilder.h"
 
 #include "support/AllocationCounter.h"
 
@@ -7,6 +8,10 @@
 #include <cmath>
 #include <random>
 #include <vector>
+
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
 
 using aubrevane::plugin::TargetValues;
 using aubrevane::test::AllocationScope;
@@ -157,6 +162,84 @@ TEST(AubrevaneAudioRoad, LearningStoppedByRequestKeepsTheReference)
     EXPECT_FALSE(AubrevaneProbe::referenceCleared(*plugin).load());
     EXPECT_FALSE(plugin->hasLearnedTarget());
 }
+
+TEST(AubrevaneAudioRoad, AResetThatEndsLearningKeepsTheHeldTargetAndItsReference)
+{
+    const auto plugin = preparedPlugin();
+    AubrevaneProbe::loadedBalance(*plugin).write(balanceTarget(0.5));
+    AubrevaneProbe::loadedTargetPending(*plugin).store(true);
+    AubrevaneProbe::setReferenceName(*plugin, "Male speech");
+    runBlocks(*plugin, 1, 256);
+    plugin->onLearnFromInput();
+    runBlocks(*plugin, 2, 256);
+    ASSERT_TRUE(AubrevaneProbe::engine(*plugin).learning);
+
+    plugin->OnReset(); // a host reset (new transport run, bypass switch) prepares the engine, which ends learning
+    runBlocks(*plugin, 2, 256);
+    plugin->OnIdle();
+    EXPECT_FALSE(AubrevaneProbe::engine(*plugin).learning);
+    EXPECT_EQ(AubrevaneProbe::engine(*plugin).targetBalance, balanceTarget(0.5).balance);
+    EXPECT_EQ(plugin->referenceName(), "Male speech");
+}
+
+TEST(AubrevaneAudioRoad, ARestoredStateEndsLearningAndKeepsItsTargetAndReference)
+{
+    for (const int version : {1, 5})
+    {
+        const auto plugin = preparedPlugin();
+        plugin->onLearnFromInput();
+        runBlocks(*plugin, 2, 256);
+        ASSERT_TRUE(AubrevaneProbe::engine(*plugin).learning);
+
+        aubrevane::test::StateSpec spec;
+        spec.version = version;
+        spec.headTarget = spec.balance = balanceTarget(0.5).balance;
+        spec.headParams[kAmount] = 50.0;
+        spec.headParams[kThreshold] = -40.0; // the noise below is well above it, so learning would complete
+        spec.tailParams.assign(22, 0.0);
+        const auto bytes = aubrevane::test::stateBytes(spec);
+        iplug::IByteChunk chunk;
+        chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
+        ASSERT_EQ(plugin->UnserializeState(chunk, 0), static_cast<int>(bytes.size())) << version;
+
+        runBlocks(*plugin, 200, 1024); // loud noise for longer than learning takes: nothing may be learned now
+        plugin->OnIdle();
+        EXPECT_FALSE(AubrevaneProbe::engine(*plugin).learning) << version;
+        EXPECT_EQ(AubrevaneProbe::engine(*plugin).targetBalance, balanceTarget(0.5).balance) << version;
+        EXPECT_EQ(plugin->referenceName(), version >= 2 ? "song.wav" : "") << version;
+    }
+}
+
+#if defined(__SSE__) || defined(__x86_64__)
+TEST(AubrevaneAudioRoad, BlocksFlushDenormalsAndGiveTheCallerItsFloatingPointModeBack)
+{
+    constexpr unsigned kFlushBits = 0x8040u; // flush-to-zero and denormals-are-zero
+    const auto plugin = preparedPlugin();
+    const unsigned original = _mm_getcsr();
+    for (const unsigned callerMode : {original & ~kFlushBits, original | kFlushBits})
+    {
+        _mm_setcsr(callerMode);
+        Buffers in = noise(2, 256, 0.5);
+        Buffers out(2, 256);
+        plugin->ProcessBlock(in.data(), out.data(), 256);
+        const unsigned after = _mm_getcsr();
+        _mm_setcsr(original);
+        EXPECT_EQ(after & ~0x3Fu, callerMode & ~0x3Fu); // the exception flags (low six bits) may be raised
+    }
+
+    // Inside a block a denormal input reads as zero, so a flat engine that has heard nothing else puts out zeros.
+    const auto flat = preparedPlugin();
+    flat->GetParam(kAmount)->Set(0.0);
+    flat->GetParam(kHighPassOn)->Set(0.0);
+    flat->GetParam(kLowPassOn)->Set(0.0);
+    Buffers tiny(2, 256, 1e-310);
+    Buffers out(2, 256, 9.0);
+    _mm_setcsr(original & ~kFlushBits);
+    flat->ProcessBlock(tiny.data(), out.data(), 256);
+    _mm_setcsr(original);
+    EXPECT_EQ(out.channels, Buffers(2, 256).channels);
+}
+#endif
 
 TEST(AubrevaneAudioRoad, TargetsHandedOverAreInstalledAndPublished)
 {

@@ -214,6 +214,11 @@ TEST(AubrevaneIdle, IdleTickDrainsTheMeterQueues)
     plugin->ProcessBlock(channels, channels, 256);
     plugin->OnIdle(); // no editor: the readings are passed on and dropped
     EXPECT_TRUE(AubrevaneProbe::meterReadings(*plugin, false).empty());
+    EXPECT_TRUE(AubrevaneProbe::meterReadings(*plugin, true).empty());
+
+    plugin->ProcessBlock(channels, channels, 256); // the same block without an idle tick leaves readings queued
+    EXPECT_FALSE(AubrevaneProbe::meterReadings(*plugin, false).empty());
+    EXPECT_FALSE(AubrevaneProbe::meterReadings(*plugin, true).empty());
 }
 
 TEST(AubrevaneEditorHooks, UpdatePillMovesTheTitlesRightEdge)

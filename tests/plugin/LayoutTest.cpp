@@ -155,7 +155,9 @@ TEST(EditorLayout, AttachesEveryControlInOrderWithItsRectangleTagAndParameter)
         EXPECT_STREQ(control->GetGroup(), "");
         EXPECT_EQ(control->GetParamIdx(), expected[i].param);
         if (expected[i].text != nullptr)
+        {
             EXPECT_STREQ(dynamic_cast<ITextControl*>(control)->GetStr(), expected[i].text);
+        }
     }
     EXPECT_TRUE(graphics.GetControl(3)->IsHidden());
     EXPECT_EQ(graphics.GetControl(36)->GetParamIdx(1), kLowPassFreq);
@@ -182,7 +184,9 @@ TEST(EditorLayout, ShowsTheAccentOfEveryIndex)
         EXPECT_TRUE(colours.count(rgb(c.accent)));
         for (const Case& other : cases)
             if (rgb(other.accent) != rgb(c.accent))
+            {
                 EXPECT_FALSE(colours.count(rgb(other.accent))) << other.index;
+            }
         const auto* knob = findControl<RingKnobControl>(user.ui());
         EXPECT_EQ(knob->GetStyle().colors[kX1], c.accent);
     }

@@ -30,7 +30,9 @@ public:
     long count() const noexcept { return allocationCount; }
 };
 
-inline void* countedAllocation(std::size_t size, std::size_t alignment = 0) noexcept
+// Both halves stay out of line: inlined into a caller, a plain malloc/free pair behind operator new and delete looks
+// to the compiler like memory released by the wrong family of functions.
+[[gnu::noinline]] inline void* countedAllocation(std::size_t size, std::size_t alignment = 0) noexcept
 {
     if (allocationScopeDepth > 0)
         ++allocationCount;
@@ -41,27 +43,36 @@ inline void* countedAllocation(std::size_t size, std::size_t alignment = 0) noex
     return std::malloc(size);
 }
 
-} // namespace aubrevane::test
-
-void* operator new(std::size_t size)
+[[gnu::noinline]] inline void release(void* p) noexcept
 {
-    if (void* p = aubrevane::test::countedAllocation(size))
+    std::free(p);
+}
+
+[[gnu::noinline]] inline void* countedOrThrow(std::size_t size, std::size_t alignment = 0)
+{
+    if (void* p = countedAllocation(size, alignment))
         return p;
     throw std::bad_alloc();
+}
+
+} // namespace aubrevane::test
+
+// Every replaceable form: plain, array, aligned, non-throwing; and every delete, sized or not, aligned or not.
+void* operator new(std::size_t size)
+{
+    return aubrevane::test::countedOrThrow(size);
 }
 void* operator new[](std::size_t size)
 {
-    return operator new(size);
+    return aubrevane::test::countedOrThrow(size);
 }
 void* operator new(std::size_t size, std::align_val_t alignment)
 {
-    if (void* p = aubrevane::test::countedAllocation(size, static_cast<std::size_t>(alignment)))
-        return p;
-    throw std::bad_alloc();
+    return aubrevane::test::countedOrThrow(size, static_cast<std::size_t>(alignment));
 }
 void* operator new[](std::size_t size, std::align_val_t alignment)
 {
-    return operator new(size, alignment);
+    return aubrevane::test::countedOrThrow(size, static_cast<std::size_t>(alignment));
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
@@ -71,35 +82,59 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
 {
     return aubrevane::test::countedAllocation(size);
 }
+void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept
+{
+    return aubrevane::test::countedAllocation(size, static_cast<std::size_t>(alignment));
+}
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept
+{
+    return aubrevane::test::countedAllocation(size, static_cast<std::size_t>(alignment));
+}
 void operator delete(void* p) noexcept
 {
-    std::free(p);
+    aubrevane::test::release(p);
 }
 void operator delete[](void* p) noexcept
 {
-    std::free(p);
+    aubrevane::test::release(p);
 }
 void operator delete(void* p, std::size_t) noexcept
 {
-    std::free(p);
+    aubrevane::test::release(p);
 }
 void operator delete[](void* p, std::size_t) noexcept
 {
-    std::free(p);
+    aubrevane::test::release(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept
 {
-    std::free(p);
+    aubrevane::test::release(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept
 {
-    std::free(p);
+    aubrevane::test::release(p);
 }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept
 {
-    std::free(p);
+    aubrevane::test::release(p);
 }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept
 {
-    std::free(p);
+    aubrevane::test::release(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    aubrevane::test::release(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+    aubrevane::test::release(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept
+{
+    aubrevane::test::release(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept
+{
+    aubrevane::test::release(p);
 }
