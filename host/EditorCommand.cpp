@@ -74,17 +74,8 @@ bool parseNumbers(const std::string& text, std::size_t count, std::vector<float>
 
 std::unique_ptr<HostedPlugin> loadPlugin(const EditorOptions& options, const char* argv0)
 {
-    std::filesystem::path bundle;
-    if (options.bundle)
-        bundle = *options.bundle;
-    else
-    {
-        std::error_code ignored;
-        const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
-        bundle = defaultBundlePath(self.empty() ? std::filesystem::path(argv0) : self);
-    }
     std::string error;
-    auto plugin = HostedPlugin::load(bundle, error);
+    auto plugin = HostedPlugin::load(bundlePath(options.bundle, argv0), error);
     if (!plugin)
         throw Failure{error};
     plugin->answerQuestionsYes(options.yes);

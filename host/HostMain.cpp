@@ -155,17 +155,8 @@ std::string formatNumber(double value)
 
 std::unique_ptr<HostedPlugin> loadPlugin(const Options& options, const char* argv0)
 {
-    std::filesystem::path bundle;
-    if (options.bundle)
-        bundle = *options.bundle;
-    else
-    {
-        std::error_code ignored;
-        auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
-        bundle = aubrevane::host::defaultBundlePath(self.empty() ? std::filesystem::path(argv0) : self);
-    }
     std::string error;
-    auto plugin = HostedPlugin::load(bundle, error);
+    auto plugin = HostedPlugin::load(aubrevane::host::bundlePath(options.bundle, argv0), error);
     if (!plugin)
         throw Failure{error};
     plugin->answerQuestionsYes(options.yes);

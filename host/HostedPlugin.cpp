@@ -257,11 +257,15 @@ void* HostedPlugin::object() const
     return object;
 }
 
-std::filesystem::path defaultBundlePath(const std::filesystem::path& executable)
+std::filesystem::path bundlePath(const std::optional<std::string>& chosen, const char* argv0)
 {
+    if (chosen)
+        return *chosen;
     if (const char* named = std::getenv("AUBREVANE_PLUGIN"); named != nullptr && named[0] != '\0')
         return named;
-    return executable.parent_path() / "Aubrevane.so";
+    std::error_code ignored;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+    return (self.empty() ? std::filesystem::path(argv0) : self).parent_path() / "Aubrevane.so";
 }
 
 } // namespace aubrevane::host

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,7 +83,7 @@ private:
     std::unique_ptr<Impl> impl;
 };
 
-/** The bundle next to `executable`, unless $AUBREVANE_PLUGIN names another. */
-std::filesystem::path defaultBundlePath(const std::filesystem::path& executable);
+/** The bundle `chosen` names (--plugin), else $AUBREVANE_PLUGIN, else the one next to this program. */
+std::filesystem::path bundlePath(const std::optional<std::string>& chosen, const char* argv0);
 
 } // namespace aubrevane::host

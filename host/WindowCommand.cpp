@@ -30,15 +30,6 @@ int fail(const std::string& message)
     return 1;
 }
 
-std::filesystem::path bundlePath(const EditorOptions& options, const char* argv0)
-{
-    if (options.bundle)
-        return *options.bundle;
-    std::error_code ignored;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
-    return defaultBundlePath(self.empty() ? std::filesystem::path(argv0) : self);
-}
-
 [[nodiscard]] bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes)
 {
     std::ifstream in(path, std::ios::binary);
@@ -150,7 +141,7 @@ int runEditorWindow(const EditorOptions& options, const char* argv0)
     if (options.play && !player.load(*options.play, error))
         return fail(error);
 
-    auto plugin = HostedPlugin::load(bundlePath(options, argv0), error);
+    auto plugin = HostedPlugin::load(bundlePath(options.bundle, argv0), error);
     if (!plugin)
         return fail(error);
     if (options.stateIn)

@@ -144,6 +144,7 @@ private:
     void applyParameterSettings() noexcept;                                                                  // audio
     void applyState(const aubrevane::plugin::StoredState& state);
     static void claimAndWrite(TargetSnapshot& record, const TargetValues& values); // main thread; may yield
+    TargetValues offsetsForBalance(const aubrevane::dsp::Balance& balance) const;  // main thread
     /** Clamps a window size to the limits for platform scale `platform` and keeps it at 720:532. */
     static void constrainWindowSize(int& width, int& height, float platform);
     void updateStatusLine();

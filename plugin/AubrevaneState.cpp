@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -166,8 +167,28 @@ void Aubrevane::applyState(const StoredState& state)
     target.fromBalance = state.version < 2; // a version-1 state holds a balance where later ones hold offsets
     restoredTarget.write(target);
     restoredTargetPending.store(true);
+    if (target.fromBalance && target.valid)
+        target = offsetsForBalance(state.headTarget);
     target.fromBalance = false;
     claimAndWrite(publishedTarget, target);
+}
+
+// main thread
+TargetValues Aubrevane::offsetsForBalance(const aubrevane::dsp::Balance& balance) const
+{
+    // The published target always holds offsets, since the state chunk stores them. A balance from an old state is
+    // turned into offsets the way the engine will, on a private engine with the restored parameters, so a state
+    // saved before any audio runs does not store the balance as offsets.
+    auto probe = std::make_unique<aubrevane::dsp::ToneCorrector>();
+    probe->prepare(GetSampleRate() > 0.0 ? GetSampleRate() : 48000.0);
+    probe->settings = settingsFromParameters();
+    probe->applySettings();
+    probe->learnFromBalance(balance);
+    TargetValues values;
+    values.offsetDecibels = probe->targetOffsetDecibels;
+    values.balance = probe->targetBalance;
+    values.valid = true;
+    return values;
 }
 
 void Aubrevane::claimAndWrite(TargetSnapshot& record, const TargetValues& values)

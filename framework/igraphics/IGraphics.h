@@ -263,6 +263,9 @@ public:
     [[nodiscard]] bool WritePNG(const std::string& path) const;
     /** The pixel at image coordinates (x, y), not premultiplied; transparent outside the image. */
     IColor GetPixel(int x, int y) const;
+    /** Copies the whole image as premultiplied 32-bit ARGB rows (alpha in the top byte), `stride` bytes apart,
+     *  into `destination`, which holds PixelHeight() rows of at least 4 x PixelWidth() bytes. */
+    void CopyPixels(unsigned char* destination, int stride) const;
     void EnableDrawLog(bool enable) { drawLogEnabled = enable; }
     const std::vector<DrawRecord>& GetDrawLog() const { return drawLog; }
     void ClearDrawLog() { drawLog.clear(); }

@@ -686,6 +686,18 @@ bool IGraphics::WritePNG(const std::string& path) const
     return !error;
 }
 
+void IGraphics::CopyPixels(unsigned char* destination, int stride) const
+{
+    cairo_surface_t* surface = backend->surface;
+    cairo_surface_flush(surface);
+    const unsigned char* source = cairo_image_surface_get_data(surface);
+    const int sourceStride = cairo_image_surface_get_stride(surface);
+    const int width = cairo_image_surface_get_width(surface);
+    for (int y = 0; y < cairo_image_surface_get_height(surface); ++y)
+        std::memcpy(destination + static_cast<ptrdiff_t>(y) * stride, source + static_cast<ptrdiff_t>(y) * sourceStride,
+                    4 * static_cast<size_t>(width));
+}
+
 IColor IGraphics::GetPixel(int x, int y) const
 {
     cairo_surface_t* surface = backend->surface;

@@ -262,22 +262,14 @@ struct X11Window::Impl
         cairo_show_text(cr, text.c_str());
     }
 
-    /** Copies the editor's image; the editor keeps it unpremultiplied, the window wants it opaque. */
+    /** Copies the editor's image; the window shows it opaque, as if composited over black. */
     void copyEditorImage()
     {
         cairo_surface_flush(editorImage);
         unsigned char* data = cairo_image_surface_get_data(editorImage);
         const int stride = cairo_image_surface_get_stride(editorImage);
-        for (int y = 0; y < pixelHeight; ++y)
-        {
-            auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-            for (int x = 0; x < pixelWidth; ++x)
-            {
-                const IColor c = graphics.GetPixel(x, y);
-                const auto over = [&](int channel) { return static_cast<std::uint32_t>(channel * c.A / 255); };
-                row[x] = 0xff000000u | over(c.R) << 16 | over(c.G) << 8 | over(c.B);
-            }
-        }
+        // Premultiplied, so each channel already holds its part over black; the window's image ignores alpha.
+        graphics.CopyPixels(data, stride);
         cairo_surface_mark_dirty(editorImage);
     }
 

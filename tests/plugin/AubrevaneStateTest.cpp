@@ -89,6 +89,26 @@ TEST(AubrevaneState, RestoredTargetReachesTheEngineOnTheNextBlock)
     EXPECT_EQ(engine.targetBalance, spec.balance);
 }
 
+TEST(AubrevaneState, VersionOneStateSavedBeforeAnyAudioKeepsItsBalance)
+{
+    StateSpec spec = richSpec(); // tilt 1.5 dB per octave: the reference curve rises with frequency
+    spec.version = 1;
+    const auto first = preparedPlugin();
+    ASSERT_GT(restore(*first, stateBytes(spec)), 0);
+    const auto saved = serialized(*first); // no block has run: the engine has not taken the target yet
+
+    const auto second = preparedPlugin();
+    ASSERT_GT(restore(*second, saved), 0);
+    double* none[2] = {nullptr, nullptr};
+    second->ProcessBlock(none, none, 0);
+    const auto& engine = AubrevaneProbe::engine(*second);
+    ASSERT_TRUE(engine.targetValid);
+    EXPECT_EQ(engine.targetBalance, spec.headTarget); // the stored values were a balance, and stay one
+    // stored as offsets from the tilted reference, so they fall across the bands faster than the balance does
+    EXPECT_LT(engine.targetOffsetDecibels[11] - engine.targetOffsetDecibels[0],
+              spec.headTarget[11] - spec.headTarget[0]);
+}
+
 struct VersionCase
 {
     int version;

@@ -64,7 +64,8 @@ std::optional<std::filesystem::path> findPresetPath(const Format& format, const 
             return candidate;
         SavedPreset existing;
         std::string ignored;
-        if (readPreset(format, candidate, existing, ignored) && existing.name == name)
+        // the stored name is the one written: line breaks become spaces
+        if (readPreset(format, candidate, existing, ignored) && existing.name == withoutLineBreaks(name))
             return candidate;
     }
     return std::nullopt;

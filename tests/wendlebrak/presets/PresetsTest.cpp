@@ -88,9 +88,11 @@ TEST_F(PresetStore, LineBreaksInTheNameAreWrittenAsSpaces)
 {
     std::string message;
     ASSERT_TRUE(writePreset(kFormat, folder, "a\nb\r\nc", {7}, message)) << message;
+    ASSERT_TRUE(writePreset(kFormat, folder, "a\nb\r\nc", {8}, message)) << message; // replaces, never numbers
     const auto presets = listPresets(kFormat, folder);
     ASSERT_EQ(presets.size(), 1u);
     EXPECT_EQ(presets[0].name, "a b  c");
+    EXPECT_EQ(presets[0].state, (std::vector<uint8_t>{8}));
     EXPECT_EQ(presets[0].file.filename(), "a-b--c.avpreset");
 }
 
