@@ -24,3 +24,13 @@ fi
 export XDG_DATA_HOME=${XDG_DATA_HOME:-$PWD/$demo/data}
 build/aubrevane-host render "$input" "$output" --reference "$reference" --set Amount=100
 echo "demo: learned $reference, rendered $input -> $output"
+
+# A coarse look at the balance, measured with sox: RMS level in four frequency regions.
+echo "RMS dB per region:      60-200 Hz  200-800 Hz  0.8-3.2 kHz  3.2-12 kHz"
+for file in "$reference" "$input" "$output"; do
+    levels=""
+    for region in 60-200 200-800 800-3200 3200-12000; do
+        levels+=$(sox "$file" -n remix - sinc "$region" stats 2>&1 | awk '/RMS lev dB/ { printf "%12s", $4 }')
+    done
+    printf "%-22s%s\n" "$(basename "$file")" "$levels"
+done
