@@ -29,6 +29,14 @@ AUInstanceRecord* recordOf(void* self)
     return static_cast<AUInstanceRecord*>(self);
 }
 
+/** Counts a call into the host as under way for as long as the scope lives. */
+struct HostCallScope
+{
+    explicit HostCallScope(int& depth) : depth(depth) { ++depth; }
+    ~HostCallScope() { --depth; }
+    int& depth;
+};
+
 /** Runs one host call on a constructed plug-in; nothing thrown gets out. */
 template <typename Call> OSStatus guarded(void* self, Call&& call) noexcept
 {
@@ -369,7 +377,7 @@ OSStatus IPlugAU::HostSetState(const unsigned char* data, int size)
 
 OSStatus IPlugAU::HostIdle()
 {
-    if (closing || IsInPlatformDialog())
+    if (closing || IsInPlatformDialog() || hostCallDepth > 0)
         return kAUErrBusy;
     return GetTimer().Tick() ? kAUNoErr : kAUErrBusy;
 }
@@ -430,20 +438,26 @@ void IPlugAU::BeginClosing()
 
 void IPlugAU::BeginInformHostOfParamChange(int paramIdx)
 {
-    if (hostCallbacks.beginGesture != nullptr)
-        hostCallbacks.beginGesture(hostCallbacks.context, paramIdx);
+    if (hostCallbacks.beginGesture == nullptr)
+        return;
+    const HostCallScope scope{hostCallDepth};
+    hostCallbacks.beginGesture(hostCallbacks.context, paramIdx);
 }
 
 void IPlugAU::InformHostOfParamChange(int paramIdx, double /*normalized*/)
 {
-    if (hostCallbacks.parameterChanged != nullptr && GetParam(paramIdx) != nullptr)
-        hostCallbacks.parameterChanged(hostCallbacks.context, paramIdx, GetParam(paramIdx)->Value());
+    if (hostCallbacks.parameterChanged == nullptr || GetParam(paramIdx) == nullptr)
+        return;
+    const HostCallScope scope{hostCallDepth};
+    hostCallbacks.parameterChanged(hostCallbacks.context, paramIdx, GetParam(paramIdx)->Value());
 }
 
 void IPlugAU::EndInformHostOfParamChange(int paramIdx)
 {
-    if (hostCallbacks.endGesture != nullptr)
-        hostCallbacks.endGesture(hostCallbacks.context, paramIdx);
+    if (hostCallbacks.endGesture == nullptr)
+        return;
+    const HostCallScope scope{hostCallDepth};
+    hostCallbacks.endGesture(hostCallbacks.context, paramIdx);
 }
 
 OSStatus IPlugAU::AUOpen(void* self, void* /*componentInstance*/) noexcept

@@ -46,7 +46,8 @@ public:
     OSStatus HostGetState(std::vector<unsigned char>& bytes) const;
     /** Restores a state, then shows every parameter in the editor and tells the host each value. */
     OSStatus HostSetState(const unsigned char* data, int size);
-    /** One tick of the idle timer; skipped while closing, inside a host dialog or inside another tick. */
+    /** One tick of the idle timer; skipped while closing, inside a host dialog, inside another tick or inside a
+     *  call to the host (which a control's event or a state restore makes), so idle never runs within an event. */
     OSStatus HostIdle();
     OSStatus HostOpenEditor(void* parent);
     OSStatus HostCloseEditor();
@@ -74,6 +75,7 @@ private:
     std::atomic<bool> resetRequested{false};
     std::atomic<int> bypassRequest{-1}; // -1 none, else the requested bypass state
     bool closing = false;
+    int hostCallDepth = 0; // calls into the host's parameter callbacks under way
     int maxFrames = 0;
     int routeInputs = 0;
     int routeOutputs = 0;

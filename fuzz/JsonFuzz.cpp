@@ -1,19 +1,16 @@
 // Fuzzes the JSON reader and the string quoter: no crash, quoting reads back exactly, trailing bytes are refused.
+#include "fuzz/FuzzCheck.h"
 #include "wendlebrak/json/Json.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
+#include <optional>
 #include <string>
+
+using aubrevane::fuzz::check;
 
 namespace
 {
-
-void check(bool holds)
-{
-    if (!holds)
-        std::abort();
-}
 
 std::optional<wendlebrak::json::Value> parseDocument(const std::string& text)
 {

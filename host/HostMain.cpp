@@ -293,9 +293,9 @@ int render(const Options& options, const char* argv0)
         throw Failure{"could not write " + outPath + ": it is a folder"};
 
     auto plugin = loadPlugin(options, argv0);
-    std::unique_ptr<ProductOperations> product;
-    if (options.needsProduct())
-        product = attachProduct(*plugin);
+    // Aubrevane's own operations, so every render ends with the status line; another bundle renders without them
+    std::unique_ptr<ProductOperations> product =
+        options.needsProduct() ? attachProduct(*plugin) : ProductOperations::attach(*plugin, error);
     if (options.stateIn)
     {
         const auto state = readWholeFile(*options.stateIn);

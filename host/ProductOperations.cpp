@@ -4,6 +4,7 @@
 #include "framework/igraphics/ITextControl.h"
 #include "offline/FactoryTargets.h"
 #include "plugin/Aubrevane.h"
+#include "wendlebrak/updates/BackgroundRunner.h"
 #include "wendlebrak/updates/UpdateCheck.h"
 
 #include <array>
@@ -185,8 +186,12 @@ bool ProductOperations::checkForUpdates(std::string& notice, std::string& error)
     };
     {
         wendlebrak::updates::UpdateCheck check(std::move(config));
-        // the network step blocks for up to the transport's time-out, so it runs on a thread of its own
-        std::thread([&check] { check.checkIfDue(); }).join();
+        // the network step blocks for up to the transport's time-out, so it runs on the process's background runner
+        if (!wendlebrak::updates::BackgroundRunner::shared().runAndWait([&check] { check.checkIfDue(); }))
+        {
+            error = "the update check could not be started";
+            return false;
+        }
     }
     updates->reload();
 

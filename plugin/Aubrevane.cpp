@@ -127,6 +127,7 @@ Aubrevane::Aubrevane(const iplug::InstanceInfo& info)
 
 Aubrevane::~Aubrevane()
 {
+    BeginClosing(); // the editor's controls go while every member they reach still exists; no idle tick after this
     learnCancelRequested.store(true); // a reference analysis under way stops at its next block
     if (learnThread.joinable())
         learnThread.join();

@@ -11,8 +11,7 @@ namespace aubrevane::plugin
 using aubrevane::offline::SavedTarget;
 using iplug::igraphics::IRECT;
 
-KebabMenuControl::Actions settingsMenuActions(Aubrevane* plugin, wendlebrak::controls::UpdatePillControl* updatePill,
-                                              wendlebrak::updates::UpdateCheck* updates)
+KebabMenuControl::Actions settingsMenuActions(Aubrevane* plugin, wendlebrak::controls::UpdatePillControl* updatePill)
 {
     KebabMenuControl::Actions actions;
     actions.currentScale = [plugin] { return plugin->editorScale(); };
@@ -24,7 +23,7 @@ KebabMenuControl::Actions settingsMenuActions(Aubrevane* plugin, wendlebrak::con
     if (updatePill != nullptr)
     {
         actions.addUpdateItems = [updatePill](iplug::igraphics::IPopupMenu& menu) { updatePill->addMenuItems(menu); };
-        actions.updateItemChosen = [updatePill, updates](int index) { onUpdateMenuItem(updatePill, updates, index); };
+        actions.updateItemChosen = [updatePill](int index) { onUpdateMenuItem(updatePill, index); };
     }
     return actions;
 }
@@ -78,9 +77,9 @@ RectCallback updatePillResized(Aubrevane* plugin)
     return [plugin](const IRECT& pill) { plugin->onUpdatePillResized(pill); };
 }
 
-void onUpdateMenuItem(wendlebrak::controls::UpdatePillControl* updatePill, wendlebrak::updates::UpdateCheck* updates,
-                      int index)
+void onUpdateMenuItem(wendlebrak::controls::UpdatePillControl* updatePill, int index)
 {
+    wendlebrak::updates::UpdateCheck* updates = updatePill->updateCheck();
     if (index != 0 || updates == nullptr)
         return;
     const bool enabled = updates->state().enabled; // copied under the check's mutex, released before setEnabled

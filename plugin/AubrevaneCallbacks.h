@@ -15,11 +15,6 @@ namespace wendlebrak::controls
 class UpdatePillControl;
 }
 
-namespace wendlebrak::updates
-{
-class UpdateCheck;
-}
-
 namespace aubrevane::plugin
 {
 
@@ -29,9 +24,8 @@ using RectCallback = std::function<void(const iplug::igraphics::IRECT&)>;
 // plug-in, or the one control it acts on; those controls are made and destroyed in the same layout run as the
 // controls that hold the callbacks. All run on the main thread.
 
-/** The settings menu's actions; `updatePill` and `updates` serve only the update-check items. */
-KebabMenuControl::Actions settingsMenuActions(Aubrevane* plugin, wendlebrak::controls::UpdatePillControl* updatePill,
-                                              wendlebrak::updates::UpdateCheck* updates);
+/** The settings menu's actions; `updatePill` serves only the update-check items. */
+KebabMenuControl::Actions settingsMenuActions(Aubrevane* plugin, wendlebrak::controls::UpdatePillControl* updatePill);
 wendlebrak::controls::PresetHooks presetHooks(Aubrevane* plugin);
 LearnPillControl::Actions learnPillActions(Aubrevane* plugin);
 ToneDisplayControl::ReadingProvider toneDisplayReading(const Aubrevane* plugin);
@@ -41,8 +35,7 @@ RectCallback openKebabMenu(KebabMenuControl* menu);
 /** The update pill's onResize: narrows the title so it ends 10 units left of the pill. */
 RectCallback updatePillResized(Aubrevane* plugin);
 
-/** Item `index` of the settings menu's update items: item 0 flips the update check on or off. */
-void onUpdateMenuItem(wendlebrak::controls::UpdatePillControl* updatePill, wendlebrak::updates::UpdateCheck* updates,
-                      int index);
+/** Item `index` of the settings menu's update items: item 0 flips the pill's update check on or off. */
+void onUpdateMenuItem(wendlebrak::controls::UpdatePillControl* updatePill, int index);
 
 } // namespace aubrevane::plugin

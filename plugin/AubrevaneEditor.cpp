@@ -245,6 +245,12 @@ void Aubrevane::OnIdle()
                 title->SetStr(titleText.GetLength() > 0 ? titleText.Get() : "AUBREVANE");
     }
 
+    if (GetUI() == nullptr)
+    {
+        // a save asked for in an editor that has closed since is dropped: nobody is there to see or answer it
+        pendingTargetSave.reset();
+        pendingPresetSave.reset();
+    }
     if (pendingTargetSave)
     {
         const std::string name = std::move(*pendingTargetSave);

@@ -143,7 +143,7 @@ void Aubrevane::layout(IGraphics* graphics)
     // later, where it belongs in the drawing order.
     auto* updatePill = new wendlebrak::controls::UpdatePillControl({300.0f, 49.0f, 460.0f, 79.0f}, updateCheck.get(),
                                                                    look.pill, updatePillResized(this));
-    auto* settingsMenu = new KebabMenuControl(settingsMenuActions(this, updatePill, updateCheck.get()), kVersionText);
+    auto* settingsMenu = new KebabMenuControl(settingsMenuActions(this, updatePill), kVersionText);
     g.AttachControl(settingsMenu);
 
     const wendlebrak::controls::PresetBarControl::Style barStyle{{255, 20, 20, 20},

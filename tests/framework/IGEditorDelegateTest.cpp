@@ -49,6 +49,14 @@ void giveEditor(ProbePlug& plug, std::vector<std::string>& events)
         });
 }
 
+/** One gesture of a control: begin, a normalised value, end. */
+void moveFromControl(IEditorDelegate& delegate, int paramIdx, double normalized)
+{
+    delegate.BeginInformHostOfParamChangeFromUI(paramIdx);
+    delegate.SendParameterValueFromUI(paramIdx, normalized);
+    delegate.EndInformHostOfParamChangeFromUI(paramIdx);
+}
+
 TEST(IGEditorDelegate, OpeningMakesGraphicsThenLayoutThenShowsEveryValue)
 {
     std::vector<std::string> events; // outlives the editor's controls
@@ -132,13 +140,43 @@ TEST(IGEditorDelegate, ControlChangesGoToThePlugInAndTheHost)
     probe.proc<AUSetHostCallbacksProc>(kAUSetHostCallbacksSelect)(probe.record, &callbacks);
     ASSERT_EQ(probe.proc<AUOpenEditorProc>(kAUOpenEditorSelect)(probe.record, nullptr), kAUNoErr);
 
-    IEditorDelegate& delegate = probe.plug();
-    delegate.BeginInformHostOfParamChangeFromUI(0);
-    delegate.SendParameterValueFromUI(0, 0.75);
-    delegate.EndInformHostOfParamChangeFromUI(0);
+    moveFromControl(probe.plug(), 0, 0.75);
     EXPECT_EQ(probe.plug().GetParam(0)->Value(), 12.0);
     EXPECT_EQ(heard.calls, (std::vector<std::string>{"begin 0", "value 0 12.000000", "end 0"}));
     EXPECT_EQ(probe.plug().changes.back(), std::make_pair(0, kUI));
+}
+
+TEST(IGEditorDelegate, IdleCalledFromTheHostsParameterCallbacksWaitsForTheEventToEnd)
+{
+    std::vector<std::string> events;
+    OpenedProbe probe;
+    giveEditor(probe.plug(), events);
+    struct Host
+    {
+        OpenedProbe* probe;
+        std::vector<iplug::OSStatus> idleAnswers;
+        void idle() { idleAnswers.push_back(probe->proc<AUIdleProc>(kAUIdleSelect)(probe->record)); }
+    } host{&probe, {}};
+    AUHostCallbacks callbacks;
+    callbacks.context = &host;
+    callbacks.beginGesture = [](void* c, int) { static_cast<Host*>(c)->idle(); };
+    callbacks.parameterChanged = [](void* c, int, double) { static_cast<Host*>(c)->idle(); };
+    callbacks.endGesture = [](void* c, int) { static_cast<Host*>(c)->idle(); };
+    probe.proc<AUSetHostCallbacksProc>(kAUSetHostCallbacksSelect)(probe.record, &callbacks);
+    ASSERT_EQ(probe.proc<AUOpenEditorProc>(kAUOpenEditorSelect)(probe.record, nullptr), kAUNoErr);
+
+    // a control's gesture, then a host state restore: both call back into the host
+    moveFromControl(probe.plug(), 0, 0.75);
+    IByteChunk chunk;
+    ASSERT_TRUE(probe.plug().SerializeState(chunk));
+    ASSERT_EQ(probe.proc<AUSetStateProc>(kAUSetStateSelect)(probe.record, chunk.GetData(), chunk.Size()), kAUNoErr);
+
+    ASSERT_EQ(host.idleAnswers.size(), 3u + static_cast<std::size_t>(probe.plug().NParams()));
+    for (const iplug::OSStatus answer : host.idleAnswers)
+        EXPECT_EQ(answer, kAUErrBusy);
+    EXPECT_EQ(probe.plug().idles, 0);
+    EXPECT_EQ(probe.proc<AUIdleProc>(kAUIdleSelect)(probe.record), kAUNoErr); // outside the event it runs
+    EXPECT_EQ(probe.plug().idles, 1);
 }
 
 TEST(IGEditorDelegate, HostAnswersMessageBoxesAndIdleWaitsOutsideThem)

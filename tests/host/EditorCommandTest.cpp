@@ -129,6 +129,24 @@ TEST_F(EditorCommand, TheWholeEditorMatchesItsGoldenAtOneAndOneAndAHalf)
     expectGolden(folder / "editor-1.5x.png", "editor-1.5x.png");
 }
 
+TEST_F(EditorCommand, PlayingAFileFillsBothMetersWithTheAccent)
+{
+    const EditorRun silent = editor({"--png", in("silent.png")});
+    const EditorRun played = editor({"--png", in("played.png"), "--play", reference("mix.wav")});
+    ASSERT_EQ(silent.exitCode, 0) << silent.err;
+    ASSERT_EQ(played.exitCode, 0) << played.err;
+    const Picture quiet = readPicture(folder / "silent.png"), loud = readPicture(folder / "played.png");
+    ASSERT_EQ(loud.pixels.size(), quiet.pixels.size());
+    // Just above the foot of each meter's track: (58..72) on the left meter, (654..668) on the right one.
+    for (const int x : {65, 661})
+    {
+        const std::uint32_t was = quiet.pixels.at(430 * quiet.width + x), is = loud.pixels.at(430 * loud.width + x);
+        const int red = (is >> 16) & 0xFF, green = (is >> 8) & 0xFF;
+        EXPECT_EQ((was >> 8) & 0xFF, (was >> 16) & 0xFF) << x; // grey track while nothing plays
+        EXPECT_GT(green, red + 100) << x;                       // the default accent, green
+    }
+}
+
 TEST_F(EditorCommand, APendingMenuIsListedWithItsMarks)
 {
     const EditorRun run = editor({"--png", in("menu.png"), "--click", "690,16"});

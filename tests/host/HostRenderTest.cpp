@@ -187,6 +187,33 @@ TEST_F(HostRender, TargetsListsTheFactoryTargets)
     EXPECT_NE(std::find(names.begin(), names.end(), "Female vocals pop"), names.end());
 }
 
+TEST_F(HostRender, AFactoryTargetLoadsByNameAndEveryRenderEndsWithTheStatusLine)
+{
+    const std::string head = "Aubrevane 0.9.14 \xC2\xB7 0 samples latency \xC2\xB7 target: ";
+    EXPECT_EQ(linesOf(host({"status"}).out), std::vector<std::string>{head + "balanced"});
+    const auto lastLine = [](const HostRun& run)
+    { return linesOf(run.out).empty() ? std::string("<nothing printed>") : linesOf(run.out).back(); };
+
+    const fs::path plain = folder / "plain.wav", toward = folder / "toward.wav";
+    const HostRun first = host({"render", input, plain, "--set", "Amount=100"});
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(lastLine(first), "status: " + head + "balanced");
+
+    const HostRun second = host({"render", input, toward, "--set", "Amount=100", "--target", "Male speech"});
+    ASSERT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_EQ(lastLine(second), "status: " + head + "learned from Male speech");
+    Sound a, b;
+    ASSERT_TRUE(readSound(plain, a));
+    ASSERT_TRUE(readSound(toward, b));
+    EXPECT_NE(a.samples, b.samples); // the loaded target steers the correction
+
+    const fs::path none = folder / "none.wav";
+    const HostRun unknown = host({"render", input, none, "--target", "No such target"});
+    EXPECT_NE(unknown.exitCode, 0);
+    EXPECT_EQ(unknown.err, "aubrevane-host: no target named \"No such target\" (aubrevane-host targets lists them)\n");
+    EXPECT_FALSE(fs::exists(none));
+}
+
 TEST_F(HostRender, LearnedTargetAndPresetAreSavedAndComeBack)
 {
     const fs::path reference = folder / "reference.wav", first = folder / "first.wav", second = folder / "second.wav";

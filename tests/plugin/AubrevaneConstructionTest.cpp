@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 extern "C" iplug::AudioComponentPlugInInterface* Aubrevane_Factory(const iplug::AudioComponentDescription*);
 extern "C" iplug::OSStatus Aubrevane_Entry(iplug::ComponentParameters*, void*);
@@ -192,6 +193,19 @@ TEST(AubrevaneParameters, EachParameterReachesItsSettingsField)
         const auto plugin = preparedPlugin();
         plugin->GetParam(c.param)->Set(c.value);
         EXPECT_TRUE(c.holds(plugin->settingsFromParameters())) << c.what;
+    }
+}
+
+TEST(AubrevaneParameters, ASwitchSetToExactlyOneHalfCountsAsOn)
+{
+    const auto plugin = preparedPlugin();
+    for (const auto& [value, on] : {std::pair{0.0, false}, {0.5, true}, {0.0, false}, {0.4999, false}})
+    {
+        plugin->GetParam(kLowPassOn)->Set(value);
+        plugin->GetParam(kPreEq4Shelf)->Set(value);
+        const ToneSettings settings = plugin->settingsFromParameters();
+        EXPECT_EQ(settings.lowPassOn, on) << value;
+        EXPECT_EQ(settings.preEq[3].shelf, on) << value;
     }
 }
 

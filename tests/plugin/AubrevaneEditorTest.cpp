@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
+#include <filesystem>
+#include <limits>
 #include <string>
 
 using aubrevane::test::preparedPlugin;
@@ -92,6 +95,36 @@ TEST(AubrevaneEditorSize, HostResizeStoresTheCorrectedSizeAndRescales)
     EXPECT_EQ(plugin->GetEditorWidth(), 677);
     EXPECT_EQ(plugin->GetEditorHeight(), 500);
     EXPECT_NEAR(plugin->GetUI()->GetDrawScale(), 500.0f / 532.0f, 1e-5f);
+}
+
+TEST(AubrevaneEditorSize, UnusablePlatformScalesAreIgnoredAndNeverReachTheSavedSize)
+{
+    const auto plugin = preparedPlugin();
+    ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+    iplug::igraphics::IGraphics& graphics = *plugin->GetUI();
+    graphics.SetPlatformWindowScale(2.0f);
+    plugin->OnParentWindowResize(1440, 1064);
+    plugin->OnIdle();
+    ASSERT_EQ(AubrevaneProbe::cachedPlatformScale(*plugin), 2.0f);
+
+    for (const float bad : {0.0f, -1.5f, std::nanf(""), std::numeric_limits<float>::infinity()})
+    {
+        graphics.SetPlatformWindowScale(bad);
+        EXPECT_EQ(graphics.GetPlatformWindowScale(), 2.0f) << bad;
+        plugin->OnParentWindowResize(1440, 1064);
+        plugin->OnIdle();
+        EXPECT_EQ(AubrevaneProbe::cachedPlatformScale(*plugin), 2.0f) << bad;
+    }
+
+    // With the editor closed the saved size comes from the cached scale: 1440 x 1064 at scale 2 is the logical size.
+    plugin->CloseWindow();
+    plugin->OnIdle();
+    iplug::IByteChunk chunk;
+    ASSERT_TRUE(plugin->SerializeState(chunk));
+    AubrevaneProbe::cachedPlatformScale(*plugin) = 1.0f;
+    ASSERT_EQ(plugin->UnserializeState(chunk, 0), chunk.Size());
+    EXPECT_EQ(AubrevaneProbe::savedEditorWidth(*plugin), 720);
+    EXPECT_EQ(AubrevaneProbe::savedEditorHeight(*plugin), 532);
 }
 
 TEST(AubrevaneEditorSize, ScaleWithoutAnEditorComesFromTheStoredWidth)
@@ -204,6 +237,34 @@ TEST(AubrevaneIdle, LearnedFromInputClearsTheReferenceName)
     AubrevaneProbe::referenceCleared(*plugin).store(true);
     plugin->OnIdle();
     EXPECT_EQ(plugin->referenceName(), "");
+}
+
+TEST(AubrevaneIdle, DeferredSaveIsDroppedWhenTheEditorClosedBeforeTheTick)
+{
+    const auto plugin = preparedPlugin();
+    installValidTarget(*plugin);
+    const auto targetFiles = [&plugin]
+    {
+        std::size_t count = 0;
+        if (std::filesystem::exists(plugin->targetDirectory()))
+            for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(plugin->targetDirectory()))
+                ++count;
+        return count;
+    };
+
+    ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+    plugin->onSaveTarget("Closed too soon");
+    plugin->CloseWindow();
+    plugin->OnIdle();
+    EXPECT_EQ(targetFiles(), 0u);
+
+    ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+    plugin->OnIdle(); // the dropped request does not come back with the next editor
+    EXPECT_EQ(targetFiles(), 0u);
+    plugin->onSaveTarget("Kept open");
+    plugin->OnIdle();
+    EXPECT_EQ(targetFiles(), 1u);
+    plugin->CloseWindow();
 }
 
 TEST(AubrevaneIdle, IdleTickDrainsTheMeterQueues)

@@ -1,11 +1,14 @@
 #include "PluginProbe.h"
 #include "StateBuilder.h"
 
+#include "framework/igraphics/IControl.h"
 #include "framework/igraphics/IGraphics.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -277,6 +280,65 @@ TEST(AubrevaneState, UntaggedDataIsAPlainParameterList)
     const auto plugin = preparedPlugin();
     EXPECT_EQ(plugin->UnserializeState(chunk, 0), 8 * kNumParams);
     EXPECT_EQ(plugin->GetParam(kAmount)->Value(), 12.0);
+}
+
+TEST(AubrevaneState, EveryParameterKeepsItsValueThroughTheNormalisedScaleAndAPresetReload)
+{
+    const auto plugin = preparedPlugin();
+    const auto bits = [](double value) { return std::bit_cast<std::uint64_t>(value); };
+    constexpr int kGrid = 1000;
+    for (int index = 0; index < kNumParams; ++index)
+    {
+        iplug::IParam& param = *plugin->GetParam(index);
+        for (int i = 0; i < kGrid; ++i)
+        {
+            for (const bool fromNormalized : {false, true})
+            {
+                if (fromNormalized)
+                    param.SetNormalized(static_cast<double>(i) / (kGrid - 1));
+                else
+                    param.Set(param.GetMin() + param.GetRange() * i / (kGrid - 1));
+                const double before = param.Value();
+                param.SetNormalized(param.GetNormalized());
+                ASSERT_EQ(bits(param.Value()), bits(before)) << param.GetName() << " at grid step " << i;
+            }
+        }
+    }
+
+    // A sound with every parameter off its default, the range ends included, saved and loaded back as a preset.
+    for (int index = 0; index < kNumParams; ++index)
+        plugin->GetParam(index)->SetNormalized(index % 5 == 0 ? 1.0 : ((index * 389) % kGrid) / (kGrid - 1.0));
+    plugin->savePreset("Grid", false);
+    const auto saved = serialized(*plugin);
+    plugin->GetParam(kAmount)->Set(1.0);
+    const auto presets = plugin->savedPresets();
+    ASSERT_EQ(presets.size(), 1u);
+    plugin->loadPreset(presets.front());
+    EXPECT_EQ(serialized(*plugin), saved);
+}
+
+TEST(AubrevaneState, HostRestoreWithTheEditorOpenShowsEveryRestoredValue)
+{
+    const auto plugin = preparedPlugin();
+    ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+    const auto bytes = stateBytes(richSpec());
+    ASSERT_EQ(plugin->HostSetState(bytes.data(), static_cast<int>(bytes.size())), iplug::kAUNoErr);
+    ASSERT_EQ(plugin->GetParam(kAmount)->Value(), 75.0);
+
+    const iplug::igraphics::IGraphics& graphics = *plugin->GetUI();
+    int shown = 0;
+    for (int c = 0; c < graphics.NControls(); ++c)
+    {
+        const iplug::igraphics::IControl& control = *graphics.GetControl(c);
+        for (int v = 0; v < control.NVals(); ++v)
+            if (const int index = control.GetParamIdx(v); index >= 0 && index < kNumParams)
+            {
+                EXPECT_DOUBLE_EQ(control.GetValue(v), plugin->GetParam(index)->GetNormalized()) << index;
+                ++shown;
+            }
+    }
+    EXPECT_GT(shown, 10); // the knobs, pills and band strip are bound to parameters
+    plugin->CloseWindow();
 }
 
 TEST(AubrevaneState, FailedAppendLeavesNoBytes)

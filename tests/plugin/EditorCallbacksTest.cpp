@@ -50,7 +50,7 @@ protected:
 
 TEST_F(EditorCallbacks, ChoosingTheSameAccentRebuildsNothingAnotherRebuildsOnce)
 {
-    const auto actions = settingsMenuActions(&plugin, nullptr, nullptr);
+    const auto actions = settingsMenuActions(&plugin, nullptr);
     actions.setAccent(2);
     editor->tick();
     plugin.sentToEditor.clear();
@@ -140,7 +140,7 @@ TEST_F(EditorCallbacks, ClearingTheTargetOrRestoringAStateEndsAFailureNotice)
 {
     const auto state = aubrevane::test::stateBytes(plugin);
     failAnalysis();
-    settingsMenuActions(&plugin, nullptr, nullptr).clearLearnedTarget();
+    settingsMenuActions(&plugin, nullptr).clearLearnedTarget();
     EXPECT_EQ(reading().message, "");
     EXPECT_EQ(plugin.learningState(), Aubrevane::kLearnIdle);
 
@@ -156,7 +156,7 @@ TEST_F(EditorCallbacks, AReadThatMeetsATargetWriterSaysNoTarget)
     TargetValues values;
     values.valid = true;
     AubrevaneProbe::published(plugin).write(values);
-    const auto actions = settingsMenuActions(&plugin, nullptr, nullptr);
+    const auto actions = settingsMenuActions(&plugin, nullptr);
     EXPECT_TRUE(actions.hasLearnedTarget());
     EXPECT_TRUE(learnPillActions(&plugin).state().hasLearnedTarget);
 
@@ -173,12 +173,13 @@ TEST_F(EditorCallbacks, OnlyTheFirstUpdateItemSwitchesTheCheck)
     auto* pill = findControl<wendlebrak::controls::UpdatePillControl>(editor->ui());
     auto updates = plugin.updates();
     ASSERT_TRUE(pill && updates);
+    EXPECT_EQ(pill->updateCheck(), updates.get()); // the menu item switches the plug-in's own check
     const bool enabled = updates->state().enabled;
-    onUpdateMenuItem(pill, updates.get(), 1);
+    onUpdateMenuItem(pill, 1);
     EXPECT_EQ(updates->state().enabled, enabled);
-    onUpdateMenuItem(pill, updates.get(), 0);
+    onUpdateMenuItem(pill, 0);
     EXPECT_EQ(updates->state().enabled, !enabled);
-    onUpdateMenuItem(pill, updates.get(), 0);
+    onUpdateMenuItem(pill, 0);
     EXPECT_EQ(updates->state().enabled, enabled);
 }
 
@@ -213,7 +214,7 @@ TEST_F(EditorCallbacks, ARebuildWithAMenuOpenDropsTheMenu)
 {
     editor->click(EditorUser::kLearnPillX, EditorUser::kLearnPillY);
     ASSERT_TRUE(editor->ui().HasPendingPopupMenu());
-    settingsMenuActions(&plugin, nullptr, nullptr).setAccent(4);
+    settingsMenuActions(&plugin, nullptr).setAccent(4);
     editor->tick();
     EXPECT_FALSE(editor->ui().HasPendingPopupMenu());
     EXPECT_FALSE(editor->ui().SelectPopupItemByText({"Learn from input"}));

@@ -37,6 +37,8 @@ public:
     const iplug::igraphics::IRECT& pillRect() const { return pill; }
     const std::string& labelText() const { return label; }
     bool isHovered() const { return hovered; }
+    /** The update check the pill follows (not owned; may be null). */
+    wendlebrak::updates::UpdateCheck* updateCheck() const { return check; }
 
     // The framework calls these on the user-interface thread.
     void OnMouseDown(float x, float y, const iplug::igraphics::IMouseMod& mod) override;

@@ -157,6 +157,21 @@ TEST(IGraphicsDrawing, FramePollsEveryControlThenDrawsInAttachOrder)
     EXPECT_EQ(journal, (std::vector<std::string>{"back poll", "front poll", "hidden poll"}));
 }
 
+TEST(IGraphicsDrawing, ControlsMayPaintBeyondTheirRectangles)
+{
+    // Some captions are wider than their boxes, so a control's drawing is never clipped to its bounds.
+    EditorHarness editor(2);
+    struct Spill : IControl
+    {
+        Spill() : IControl({0, 0, 10, 10}) {}
+        void Draw(IGraphics& g) override { g.FillRect(kRed, IRECT(0, 0, 100, 100)); }
+    };
+    editor.graphics->AttachControl(new Spill);
+    editor.draw();
+    EXPECT_EQ(editor.graphics->GetPixel(5, 5), kRed);
+    EXPECT_EQ(editor.graphics->GetPixel(90, 90), kRed);
+}
+
 TEST(IGraphicsDrawing, PanelBackgroundLiesUnderEverything)
 {
     EditorHarness editor(1);
