@@ -5,6 +5,7 @@
 #include "host/HostedPlugin.h"
 #include "host/ProductOperations.h"
 #include "host/SoundFile.h"
+#include "wendlebrak/updates/BackgroundRunner.h"
 
 #include <unistd.h>
 
@@ -433,7 +434,10 @@ int main(int argc, char** argv)
         else
         {
             std::string notice, error;
-            if (!product->checkForUpdates(notice, error))
+            const bool checked = product->checkForUpdates(notice, error);
+            // One check a run: the runner's thread ends here, and the TLS library's state on it with it.
+            wendlebrak::updates::BackgroundRunner::shared().stop();
+            if (!checked)
                 throw Failure{error};
             std::printf("%s\n", notice.empty() ? "no newer version is available" : ("newer version: " + notice).c_str());
         }
