@@ -21,13 +21,6 @@ void dropCarriageReturn(std::string& line)
         line.pop_back();
 }
 
-std::string withoutLineBreaks(std::string text)
-{
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    std::replace(text.begin(), text.end(), '\r', ' ');
-    return text;
-}
-
 bool usableDecibels(double value)
 {
     return std::isfinite(value) && std::fabs(value) <= kMaxTargetDecibels;
@@ -109,8 +102,8 @@ std::string formatTarget(const std::string& name, const std::string& source, con
     std::ostringstream text;
     text.imbue(std::locale::classic());
     text << kTargetHeader << '\n'
-         << "name=" << withoutLineBreaks(name) << '\n'
-         << "source=" << withoutLineBreaks(source) << '\n'
+         << "name=" << wendlebrak::files::withoutLineBreaks(name) << '\n'
+         << "source=" << wendlebrak::files::withoutLineBreaks(source) << '\n'
          << "balance=" << std::fixed << std::setprecision(3);
     for (std::size_t k = 0; k < balance.size(); ++k)
         text << (k == 0 ? "" : " ") << balance[k];
@@ -122,7 +115,7 @@ std::filesystem::path targetPathForName(const std::filesystem::path& folder, con
 {
     const std::filesystem::path base =
         wendlebrak::files::pathForName(folder, name, kTargetExtension, kTargetFallbackName);
-    const std::string storedName = withoutLineBreaks(name);
+    const std::string storedName = wendlebrak::files::withoutLineBreaks(name);
     for (int n = 0; n < 1000; ++n)
     {
         const std::filesystem::path candidate =

@@ -2,6 +2,7 @@
 
 #include "wendlebrak/files/SystemCalls.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -113,6 +114,13 @@ std::vector<std::filesystem::path> filesWithExtension(const std::filesystem::pat
             files.push_back(entry->path());
     }
     return files;
+}
+
+std::string withoutLineBreaks(std::string text)
+{
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    return text;
 }
 
 std::filesystem::path pathForName(const std::filesystem::path& folder, const std::string& name,

@@ -27,6 +27,9 @@ std::filesystem::path pathForName(const std::filesystem::path& folder, const std
     and the message becomes "could not write " and the path. A path that is not absolute is never written. */
 [[nodiscard]] bool replaceFile(const std::filesystem::path& path, const std::string& text, std::string& message);
 
+/** The text on one line: every line feed and carriage return becomes a space (names and sources in text files). */
+std::string withoutLineBreaks(std::string text);
+
 /** Reads a whole regular file (a link to one included) of at most maxBytes bytes into text. Opened without
     blocking, so a FIFO or a device carrying a known extension fails at once instead of waiting. False for anything
     else: missing, not a regular file, unreadable, or larger than maxBytes (also when it grows while being read). */

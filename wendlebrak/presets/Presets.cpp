@@ -13,13 +13,6 @@ namespace
 
 constexpr int kNumberedCandidates = 1000;
 
-std::string withoutLineBreaks(std::string text)
-{
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    std::replace(text.begin(), text.end(), '\r', ' ');
-    return text;
-}
-
 std::string notAPreset(const Format& format, const std::filesystem::path& file)
 {
     return std::string("not an ") + format.product + " preset: " + file.filename().string();
@@ -65,7 +58,7 @@ std::optional<std::filesystem::path> findPresetPath(const Format& format, const 
         SavedPreset existing;
         std::string ignored;
         // the stored name is the one written: line breaks become spaces
-        if (readPreset(format, candidate, existing, ignored) && existing.name == withoutLineBreaks(name))
+        if (readPreset(format, candidate, existing, ignored) && existing.name == files::withoutLineBreaks(name))
             return candidate;
     }
     return std::nullopt;
@@ -148,7 +141,8 @@ bool readPresetText(const Format& format, std::string_view text, const std::file
 
 std::string presetText(const Format& format, const std::string& name, const std::vector<uint8_t>& state)
 {
-    return std::string(format.header) + "\nname=" + withoutLineBreaks(name) + "\nstate=" + toBase64(state) + "\n";
+    return std::string(format.header) + "\nname=" + files::withoutLineBreaks(name) + "\nstate=" + toBase64(state) +
+           "\n";
 }
 
 bool writePreset(const Format& format, const std::filesystem::path& folder, const std::string& name,
