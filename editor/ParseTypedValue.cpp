@@ -1,7 +1,6 @@
 #include "editor/ParseTypedValue.h"
 
 #include <clocale>
-#include <cmath>
 #include <cstdlib>
 #include <locale.h>
 #include <string>
@@ -36,14 +35,12 @@ std::optional<double> parseTypedValue(const char* text)
         ++start;
     char* end = nullptr;
     double number = strtod_l(start, &end, classicLocale());
-    if (end == start || !std::isfinite(number))
+    if (end == start)
         return std::nullopt;
     while (isSpace(*end))
         ++end;
     if (*end == 'k' || *end == 'K')
         number *= 1000.0;
-    if (!std::isfinite(number))
-        return std::nullopt;
     return number;
 }
 

@@ -34,8 +34,8 @@ void ValueCaptionControl::OnTextEntryCompletion(const char* str, int)
     const iplug::IParam* param = GetParam();
     iplug::IEditorDelegate* delegate = GetDelegate();
     const std::optional<double> typed = parseTypedValue(str);
-    if (param == nullptr || delegate == nullptr || !typed)
-        return;
+    if (param == nullptr || delegate == nullptr || !typed || std::isnan(*typed))
+        return; // a typed "nan" is no number, though strtod reads one; infinities clamp to the range's ends below
     double value = std::clamp(*typed, param->GetMin(), param->GetMax());
     const int paramIdx = GetParamIdx();
     delegate->BeginInformHostOfParamChangeFromUI(paramIdx);

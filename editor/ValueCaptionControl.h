@@ -18,8 +18,8 @@ public:
     ~ValueCaptionControl() override = default;
 
     void OnMouseDown(float x, float y, const iplug::igraphics::IMouseMod& mod) override;
-    /** Text that holds no number is ignored; a number is clamped to the range, snapped to the step and sent as one
-     *  complete change. */
+    /** Text that holds no number, or a NaN, is ignored; a number, infinities included, is clamped to the range,
+     *  snapped to the step and sent as one complete change. */
     void OnTextEntryCompletion(const char* str, int valIdx) override;
 };
 

@@ -45,8 +45,10 @@ void IParam::InitBool(const char* name, bool defaultValue, const char* label, in
 
 double IParam::Constrain(double plainValue) const
 {
-    if (!std::isfinite(plainValue))
+    if (std::isnan(plainValue))
         return defaultValue;
+    if (std::isinf(plainValue))
+        return plainValue > 0.0 ? maximum : minimum;
     double v = plainValue;
     if (GetStepped() && step > 0.0)
         v = std::round(v / step) * step; // std::round: halves away from zero
@@ -60,7 +62,7 @@ void IParam::Set(double plainValue)
 
 void IParam::SetNormalized(double normalized)
 {
-    if (!std::isfinite(normalized))
+    if (std::isnan(normalized))
     {
         store(defaultValue);
         return;
@@ -74,7 +76,7 @@ void IParam::SetNormalized(double normalized)
 
 double IParam::ToNormalized(double plainValue) const
 {
-    if (!std::isfinite(plainValue) || maximum <= minimum)
+    if (std::isnan(plainValue) || maximum <= minimum)
         return 0.0;
     const double v = std::clamp(plainValue, minimum, maximum);
     if (v == minimum)
@@ -88,7 +90,7 @@ double IParam::ToNormalized(double plainValue) const
 
 double IParam::FromNormalized(double normalized) const
 {
-    if (!std::isfinite(normalized))
+    if (std::isnan(normalized))
         return defaultValue;
     const double n = std::clamp(normalized, 0.0, 1.0);
     if (n == 0.0)

@@ -11,8 +11,8 @@ namespace iplug
 
 /**
  * One host parameter: its range, step, shape and texts, and its current plain value. The value is an atomic double,
- * so the audio thread may read it while the host or the editor sets it on another thread. A value that is not
- * finite is never stored: setting one stores the default instead.
+ * so the audio thread may read it while the host or the editor sets it on another thread. A NaN is never stored:
+ * setting one stores the default instead; an infinity stands for the end of the range it points to.
  */
 class IParam
 {
@@ -78,7 +78,7 @@ public:
     // Value; any thread.
     double Value() const { return value.load(std::memory_order_relaxed); }
     double GetNormalized() const { return ToNormalized(Value()); }
-    /** Rounds to the step when stepped, clamps to the range, stores; a non-finite value stores the default. */
+    /** Rounds to the step when stepped, clamps to the range (infinities included), stores; NaN stores the default. */
     void Set(double plainValue);
     /** The plain value of `normalized`, constrained as by Set. Setting the normalised value that the current
      *  value already has leaves the value unchanged, bit for bit. */
@@ -88,7 +88,7 @@ public:
     // Mapping; any thread. Both give the range's ends exactly at 0 and 1.
     double ToNormalized(double plainValue) const;
     double FromNormalized(double normalized) const;
-    /** Rounding (when stepped) and clamping as Set does, without storing; non-finite gives the default. */
+    /** Rounding (when stepped) and clamping as Set does, without storing; NaN gives the default. */
     double Constrain(double plainValue) const;
 
     // Description.

@@ -76,17 +76,22 @@ TEST_P(IParamShapes, RangeEndsMapExactly)
     EXPECT_EQ(bits(param.Value()), bits(param.GetMax()));
 }
 
-TEST_P(IParamShapes, NonFiniteValuesStoreTheDefault)
+TEST_P(IParamShapes, NanStoresTheDefaultAndInfinitiesTheRangeEnds)
 {
-    for (const double bad :
-         {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()})
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    const struct
+    {
+        double set;
+        double expected;
+    } cases[] = {{std::nan(""), param.GetDefault()}, {kInfinity, param.GetMax()}, {-kInfinity, param.GetMin()}};
+    for (const auto& c : cases)
     {
         param.Set(param.GetMin());
-        param.Set(bad);
-        EXPECT_EQ(param.Value(), param.GetDefault());
+        param.Set(c.set);
+        EXPECT_EQ(param.Value(), c.expected) << c.set;
         param.Set(param.GetMax());
-        param.SetNormalized(bad);
-        EXPECT_EQ(param.Value(), param.GetDefault());
+        param.SetNormalized(c.set);
+        EXPECT_EQ(param.Value(), c.expected) << c.set;
     }
 }
 

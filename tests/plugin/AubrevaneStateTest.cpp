@@ -188,10 +188,11 @@ TEST(AubrevaneState, OddValuesAreSanitised)
     spec.accent = 7;
     spec.width = 1000;
     spec.height = 500;
-    spec.headParams[kHighPassOn] = 0.6;                                 // a switch: rounded to its step
-    spec.headParams[kAmount] = 250.0;                                   // clamped
-    spec.headParams[kSpeed] = std::numeric_limits<double>::quiet_NaN(); // the default
-    spec.tailParams[kRangeLow - 24] = std::numeric_limits<double>::infinity();
+    spec.headParams[kHighPassOn] = 0.6;                                        // a switch: rounded to its step
+    spec.headParams[kAmount] = 250.0;                                          // clamped
+    spec.headParams[kSpeed] = std::numeric_limits<double>::quiet_NaN();        // the default
+    spec.headParams[kOutput] = -std::numeric_limits<double>::infinity();       // the minimum
+    spec.tailParams[kRangeLow - 24] = std::numeric_limits<double>::infinity(); // the maximum
     const auto plugin = preparedPlugin();
     restore(*plugin, stateBytes(spec));
     EXPECT_EQ(plugin->currentAccentIndex(), 0);
@@ -200,7 +201,8 @@ TEST(AubrevaneState, OddValuesAreSanitised)
     EXPECT_EQ(plugin->GetParam(kHighPassOn)->Value(), 1.0);
     EXPECT_EQ(plugin->GetParam(kAmount)->Value(), 100.0);
     EXPECT_EQ(plugin->GetParam(kSpeed)->Value(), 50.0);
-    EXPECT_EQ(plugin->GetParam(kRangeLow)->Value(), 20.0);
+    EXPECT_EQ(plugin->GetParam(kOutput)->Value(), -24.0);
+    EXPECT_EQ(plugin->GetParam(kRangeLow)->Value(), 20000.0);
 }
 
 TEST(AubrevaneState, AbsentOrNonFiniteTargetRestoresNoTargetAndNoName)
