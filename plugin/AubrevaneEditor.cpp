@@ -245,12 +245,8 @@ void Aubrevane::OnIdle()
                 title->SetStr(titleText.GetLength() > 0 ? titleText.Get() : "AUBREVANE");
     }
 
-    if (GetUI() == nullptr)
-    {
-        // a save asked for in an editor that has closed since is dropped: nobody is there to see or answer it
-        pendingTargetSave.reset();
-        pendingPresetSave.reset();
-    }
+    // A save asked for in an editor that has closed since still runs; only its question, whether to replace an
+    // existing file, finds nobody to ask and is answered No (see ask).
     if (pendingTargetSave)
     {
         const std::string name = std::move(*pendingTargetSave);

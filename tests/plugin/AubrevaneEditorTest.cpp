@@ -2,12 +2,13 @@
 
 #include "framework/igraphics/IGraphics.h"
 #include "framework/igraphics/ITextControl.h"
+#include "offline/SavedTarget.h"
+#include "support/FileBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 #include <string>
 
@@ -239,32 +240,28 @@ TEST(AubrevaneIdle, LearnedFromInputClearsTheReferenceName)
     EXPECT_EQ(plugin->referenceName(), "");
 }
 
-TEST(AubrevaneIdle, DeferredSaveIsDroppedWhenTheEditorClosedBeforeTheTick)
+TEST(AubrevaneIdle, DeferredTargetSaveRunsAfterTheEditorClosedButReplacesNoFile)
 {
     const auto plugin = preparedPlugin();
     installValidTarget(*plugin);
-    const auto targetFiles = [&plugin]
-    {
-        std::size_t count = 0;
-        if (std::filesystem::exists(plugin->targetDirectory()))
-            for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(plugin->targetDirectory()))
-                ++count;
-        return count;
-    };
+    const auto file = aubrevane::offline::targetPathForName(plugin->targetDirectory(), "Closed early");
 
     ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
-    plugin->onSaveTarget("Closed too soon");
+    plugin->onSaveTarget("Closed early");
     plugin->CloseWindow();
-    plugin->OnIdle();
-    EXPECT_EQ(targetFiles(), 0u);
+    plugin->OnIdle(); // a new name needs no question
+    const auto saved = aubrevane::test::readFileBytes(file);
+    ASSERT_TRUE(saved.has_value());
 
+    aubrevane::plugin::TargetValues other;
+    other.valid = true;
+    other.balance[3] = 4.5;
+    AubrevaneProbe::published(*plugin).write(other);
     ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
-    plugin->OnIdle(); // the dropped request does not come back with the next editor
-    EXPECT_EQ(targetFiles(), 0u);
-    plugin->onSaveTarget("Kept open");
-    plugin->OnIdle();
-    EXPECT_EQ(targetFiles(), 1u);
+    plugin->onSaveTarget("Closed early");
     plugin->CloseWindow();
+    plugin->OnIdle(); // replacing asks first, and with no editor to ask the answer is No
+    EXPECT_EQ(aubrevane::test::readFileBytes(file), saved);
 }
 
 TEST(AubrevaneIdle, IdleTickDrainsTheMeterQueues)
