@@ -258,7 +258,7 @@ void Aubrevane::takeTargetRequests(bool bypassed) noexcept
                 engine.targetOffsetDecibels = {};
                 engine.targetBalance = {};
             }
-            else if (values.fromBalance)
+            else if (values.restoredFromBalance)
             {
                 engine.learnFromBalance(values.offsetDecibels);
                 engine.learning = false;

@@ -73,6 +73,9 @@ public:
     // State chunk pieces; main thread.
     bool serializeCore(iplug::IByteChunk& chunk) const;
     bool writeParams(iplug::IByteChunk& chunk, int first, int end) const;
+    /** Sets parameters first..end-1 from the doubles at pos; the position after them, -1 when one does not fit (those
+     *  before it keep their new values), pos itself when pos < 0. */
+    int readParams(const iplug::IByteChunk& chunk, int pos, int first, int end);
 
     // Message boxes through the open editor: without one, tell shows nothing and ask answers No. Main thread.
     void tell(const std::string& text, const std::string& caption);
@@ -102,15 +105,25 @@ public:
 
     // The editor's roads into the plug-in, wired by layout; main thread.
     void layout(iplug::igraphics::IGraphics* graphics);
+    float currentEditorScale() const { return editorScale(); }
+    void applyWindowScale(float scale) { applyEditorScale(scale); }
+    void chooseAccent(int index) { setAccentIndex(index); } // the editor rebuilds at the next idle tick
     bool hasLearnedTarget() const noexcept; // one read of publishedTarget; a read that meets a writer says no
     void onClearLearnedTarget();
     void onLearnFromInput();
+    void onLearnFromFile() { promptForReference(); }
     void onCancelLearning() noexcept { learnStopRequested.store(true); }
+    std::vector<aubrevane::offline::SavedTarget> listSavedTargets() const { return savedTargets(); }
+    std::string suggestTargetName() { return defaultTargetName(); }
+    void onLoadTarget(const aubrevane::offline::SavedTarget& target) { loadTarget(target); }
     void onSaveTarget(const std::string& name) { pendingTargetSave = name; }
+    void onDeleteTarget(const aubrevane::offline::SavedTarget& target) { removeTarget(target); }
     std::vector<std::string> listPresetNames() const;
+    std::string currentPresetName() const { return presetName(); }
     void loadPresetNamed(const std::string& name);
     void savePresetNamed(const std::string& name);
     void removePresetNamed(const std::string& name);
+    bool presetIsModified() const { return presetModified(); }
     void onUpdatePillResized(const iplug::igraphics::IRECT& pill);
     int learningState() const noexcept { return learnState.load(); }
     std::shared_ptr<wendlebrak::updates::UpdateCheck> updates() const { return updateCheck; }
@@ -142,7 +155,7 @@ private:
     void meter(MeterSender& sender, double** channels, int nChannels, int nFrames, int controlTag) noexcept; // audio
     void takeTargetRequests(bool bypassed) noexcept;                                                         // audio
     void applyParameterSettings() noexcept;                                                                  // audio
-    void applyState(const aubrevane::plugin::StoredState& state);
+    void applyState(const aubrevane::plugin::StoredState& state, const iplug::IByteChunk& chunk);
     static void claimAndWrite(TargetSnapshot& record, const TargetValues& values); // main thread; may yield
     TargetValues offsetsForBalance(const aubrevane::dsp::Balance& balance) const;  // main thread
     /** Clamps a window size to the limits for platform scale `platform` and keeps it at 720:532. */
@@ -187,7 +200,7 @@ private:
 
     // Two writers (publishView and UnserializeState) claim it with tryWrite; the audio thread retries next block.
     TargetSnapshot publishedTarget;
-    TargetSnapshot restoredTarget; // carries restoredFromBalance as TargetValues::fromBalance
+    TargetSnapshot restoredTarget; // carries restoredFromBalance inside the record, so the two are taken together
 
     std::thread learnThread;
     std::atomic<int> learnState{kLearnIdle};

@@ -14,15 +14,16 @@ using iplug::igraphics::IRECT;
 KebabMenuControl::Actions settingsMenuActions(Aubrevane* plugin, wendlebrak::controls::UpdatePillControl* updatePill)
 {
     KebabMenuControl::Actions actions;
-    actions.currentScale = [plugin] { return plugin->editorScale(); };
-    actions.setScale = [plugin](float scale) { plugin->applyEditorScale(scale); };
+    actions.currentScale = [plugin] { return plugin->currentEditorScale(); };
+    actions.setScale = [plugin](float scale) { plugin->applyWindowScale(scale); };
     actions.currentAccent = [plugin] { return plugin->currentAccentIndex(); };
-    actions.setAccent = [plugin](int index) { plugin->setAccentIndex(index); };
+    actions.setAccent = [plugin](int index) { plugin->chooseAccent(index); };
     actions.hasLearnedTarget = [plugin] { return plugin->hasLearnedTarget(); };
     actions.clearLearnedTarget = [plugin] { plugin->onClearLearnedTarget(); };
     if (updatePill != nullptr)
     {
-        actions.addUpdateItems = [updatePill](iplug::igraphics::IPopupMenu& menu) { updatePill->addMenuItems(menu); };
+        actions.addUpdateItems = [updatePill](iplug::igraphics::IPopupMenu& menu)
+        { addUpdateMenuItems(updatePill, menu); };
         actions.updateItemChosen = [updatePill](int index) { onUpdateMenuItem(updatePill, index); };
     }
     return actions;
@@ -32,11 +33,11 @@ wendlebrak::controls::PresetHooks presetHooks(Aubrevane* plugin)
 {
     wendlebrak::controls::PresetHooks hooks;
     hooks.listNames = [plugin] { return plugin->listPresetNames(); };
-    hooks.currentName = [plugin] { return plugin->presetName(); };
+    hooks.currentName = [plugin] { return plugin->currentPresetName(); };
     hooks.load = [plugin](const std::string& name) { plugin->loadPresetNamed(name); };
     hooks.save = [plugin](const std::string& name) { plugin->savePresetNamed(name); };
     hooks.remove = [plugin](const std::string& name) { plugin->removePresetNamed(name); };
-    hooks.modified = [plugin] { return plugin->presetModified(); };
+    hooks.modified = [plugin] { return plugin->presetIsModified(); };
     return hooks;
 }
 
@@ -45,15 +46,15 @@ LearnPillControl::Actions learnPillActions(Aubrevane* plugin)
     LearnPillControl::Actions actions;
     actions.state = [plugin] { return plugin->learnPillState<LearnPillControl::State>(); };
     actions.learnFromInput = [plugin] { plugin->onLearnFromInput(); };
-    actions.learnFromFile = [plugin] { plugin->promptForReference(); };
+    actions.learnFromFile = [plugin] { plugin->onLearnFromFile(); };
     actions.cancel = [plugin] { plugin->onCancelLearning(); };
     actions.clear = [plugin] { plugin->onClearLearnedTarget(); };
-    actions.savedTargets = [plugin] { return plugin->savedTargets(); };
-    actions.factoryTargets = [] { return aubrevane::offline::factoryTargets(); };
-    actions.defaultTargetName = [plugin] { return plugin->defaultTargetName(); };
-    actions.loadTarget = [plugin](const SavedTarget& target) { plugin->loadTarget(target); };
+    actions.savedTargets = [plugin] { return plugin->listSavedTargets(); };
+    actions.factoryTargets = listFactoryTargets;
+    actions.defaultTargetName = [plugin] { return plugin->suggestTargetName(); };
+    actions.loadTarget = [plugin](const SavedTarget& target) { plugin->onLoadTarget(target); };
     actions.saveTarget = [plugin](const std::string& name) { plugin->onSaveTarget(name); };
-    actions.removeTarget = [plugin](const SavedTarget& target) { plugin->removeTarget(target); };
+    actions.removeTarget = [plugin](const SavedTarget& target) { plugin->onDeleteTarget(target); };
     return actions;
 }
 
@@ -77,6 +78,11 @@ RectCallback updatePillResized(Aubrevane* plugin)
     return [plugin](const IRECT& pill) { plugin->onUpdatePillResized(pill); };
 }
 
+void addUpdateMenuItems(wendlebrak::controls::UpdatePillControl* updatePill, iplug::igraphics::IPopupMenu& menu)
+{
+    updatePill->addMenuItems(menu);
+}
+
 void onUpdateMenuItem(wendlebrak::controls::UpdatePillControl* updatePill, int index)
 {
     wendlebrak::updates::UpdateCheck* updates = updatePill->updateCheck();
@@ -85,6 +91,11 @@ void onUpdateMenuItem(wendlebrak::controls::UpdatePillControl* updatePill, int i
     const bool enabled = updates->state().enabled; // copied under the check's mutex, released before setEnabled
     updates->setEnabled(!enabled);
     updatePill->SetDirty(false);
+}
+
+std::vector<SavedTarget> listFactoryTargets()
+{
+    return aubrevane::offline::factoryTargets();
 }
 
 } // namespace aubrevane::plugin

@@ -7,6 +7,7 @@
 #include "wendlebrak/controls/PresetHooks.h"
 
 #include <functional>
+#include <vector>
 
 class Aubrevane;
 
@@ -35,7 +36,11 @@ RectCallback openKebabMenu(KebabMenuControl* menu);
 /** The update pill's onResize: narrows the title so it ends 10 units left of the pill. */
 RectCallback updatePillResized(Aubrevane* plugin);
 
+/** The settings menu's update items, as the update pill offers them. */
+void addUpdateMenuItems(wendlebrak::controls::UpdatePillControl* updatePill, iplug::igraphics::IPopupMenu& menu);
 /** Item `index` of the settings menu's update items: item 0 flips the pill's update check on or off. */
 void onUpdateMenuItem(wendlebrak::controls::UpdatePillControl* updatePill, int index);
+/** The six factory targets for the learn menu; they need nothing of the plug-in. */
+std::vector<aubrevane::offline::SavedTarget> listFactoryTargets();
 
 } // namespace aubrevane::plugin

@@ -37,6 +37,21 @@ bool Aubrevane::writeParams(iplug::IByteChunk& chunk, int first, int end) const
     return true;
 }
 
+int Aubrevane::readParams(const iplug::IByteChunk& chunk, int pos, int first, int end)
+{
+    if (pos < 0)
+        return pos;
+    for (int index = first; index < end; ++index)
+    {
+        double value = 0.0;
+        pos = chunk.Get(&value, pos);
+        if (pos < 0)
+            return -1;
+        GetParam(index)->Set(value); // stepped values round to the step; all clamp to the range, NaN gives the default
+    }
+    return pos;
+}
+
 bool Aubrevane::serializeCore(iplug::IByteChunk& chunk) const
 {
     int width = 0;
@@ -107,11 +122,11 @@ int Aubrevane::UnserializeState(const iplug::IByteChunk& chunk, int startPos)
     case StateReading::CutShort:
         break;
     }
-    applyState(state);
+    applyState(state, chunk);
     return state.endPosition;
 }
 
-void Aubrevane::applyState(const StoredState& state)
+void Aubrevane::applyState(const StoredState& state, const iplug::IByteChunk& chunk)
 {
     {
         std::lock_guard lock(labelMutex);
@@ -141,12 +156,10 @@ void Aubrevane::applyState(const StoredState& state)
         SetEditorSize(w, h);
     }
 
-    for (int index = 0; index < state.headParamsRead; ++index)
-        GetParam(index)->Set(state.values[index]);
+    readParams(chunk, state.headParamsAt, 0, state.headParamsRead);
     for (int index = kHeadParamCount; index < kNumParams; ++index)
         GetParam(index)->SetToDefault();
-    for (int index = kHeadParamCount; index < kHeadParamCount + state.tailParamsRead; ++index)
-        GetParam(index)->Set(state.values[index]);
+    readParams(chunk, state.tailParamsAt, kHeadParamCount, kHeadParamCount + state.tailParamsRead);
 
     {
         std::lock_guard lock(labelMutex);
@@ -164,12 +177,12 @@ void Aubrevane::applyState(const StoredState& state)
     target.offsetDecibels = state.headTarget;
     target.balance = state.balance;
     target.valid = state.targetPresent;
-    target.fromBalance = state.version < 2; // a version-1 state holds a balance where later ones hold offsets
+    target.restoredFromBalance = state.version < 2; // a version-1 state holds a balance where later ones hold offsets
     restoredTarget.write(target);
     restoredTargetPending.store(true);
-    if (target.fromBalance && target.valid)
+    if (target.restoredFromBalance && target.valid)
         target = offsetsForBalance(state.headTarget);
-    target.fromBalance = false;
+    target.restoredFromBalance = false;
     claimAndWrite(publishedTarget, target);
 }
 

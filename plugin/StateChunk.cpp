@@ -53,17 +53,16 @@ bool allFinite(const std::array<double, kTargetBands>& values)
     return true;
 }
 
-/** Reads parameter values first..end-1 at pos; the position after them, or -1 at the first one that does not fit. */
-std::int64_t readValues(const Reader& reader, std::int64_t pos, int first, int end, StoredState& state, int& read)
+/** Notes where a run of `count` parameter values starts and how many of them lie within the bytes; the position
+ *  after the run, or -1 when it is cut short. */
+std::int64_t findValues(const Reader& reader, std::int64_t pos, int count, int& at, int& read)
 {
-    for (int index = first; index < end; ++index, pos += 8)
-    {
-        if (!reader.fits(pos, 8))
-            return -1;
-        state.values[index] = reader.doubleAt(pos);
+    read = 0;
+    while (read < count && reader.fits(pos + 8 * read, 8))
         ++read;
-    }
-    return pos;
+    if (read > 0)
+        at = static_cast<int>(pos); // within the bytes, whose size is an int
+    return read == count ? pos + 8 * count : -1;
 }
 
 } // namespace
@@ -101,7 +100,7 @@ StateReading readState(const std::uint8_t* bytes, std::size_t size, int startPos
         pos += 4 + length; // a name running past the end leaves every later field missing
     }
 
-    pos = readValues(reader, pos, 0, kHeadParamCount, state, state.headParamsRead);
+    pos = findValues(reader, pos, kHeadParamCount, state.headParamsAt, state.headParamsRead);
 
     state.balance = state.headTarget;
     if (state.version >= 3 && pos >= 0)
@@ -122,7 +121,7 @@ StateReading readState(const std::uint8_t* bytes, std::size_t size, int startPos
             const std::int64_t count = reader.intAt(pos + 4); // the host bypass flag at pos is for information only
             pos += 8;
             const int taken = count > 0 ? static_cast<int>(std::min<std::int64_t>(count, kTailParamCount)) : 0;
-            pos = readValues(reader, pos, kHeadParamCount, kHeadParamCount + taken, state, state.tailParamsRead);
+            pos = findValues(reader, pos, taken, state.tailParamsAt, state.tailParamsRead);
             if (pos >= 0 && count > kTailParamCount)
                 pos = reader.fits(pos, 8 * (count - kTailParamCount)) ? pos + 8 * (count - kTailParamCount) : -1;
         }

@@ -29,8 +29,11 @@ struct StoredState
     std::array<double, kTargetBands> headTarget{}; // target offsets; a balance in a version-1 state
     std::string referenceName;
     std::array<double, kTargetBands> balance{}; // the head's values where the state has no balance of its own
-    std::array<double, kNumParams> values{};
-    int headParamsRead = 0; // parameters 0 .. headParamsRead - 1 hold values from the chunk
+    // Where the two runs of parameter values start, and how many of each lie within the bytes; the values themselves
+    // are read from there when the state is applied (Aubrevane::readParams).
+    int headParamsAt = -1;  // parameter 0
+    int headParamsRead = 0; // parameters 0 .. headParamsRead - 1 have values in the chunk
+    int tailParamsAt = -1;  // parameter 24
     int tailParamsRead = 0; // parameters 24 .. 24 + tailParamsRead - 1 likewise; the other tail ones are defaults
     std::string presetName;
     bool presetModified = false;
