@@ -1,13 +1,9 @@
 #include "editor/KebabMenuControl.h"
 
 #include "support/GraphicsTestDelegate.h"
-#include "support/OfflineUpdateCheck.h"
-#include "wendlebrak/controls/UpdatePillControl.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -134,72 +130,6 @@ TEST_F(KebabMenuControlTest, EmptyActionsTickDefaultsAndCallNothing)
     EXPECT_TRUE(editor.graphics->SelectPopupItemByText({"Purple"}));
     open(menu);
     EXPECT_TRUE(editor.graphics->SelectPopupItemByText({"Window 1.5x"}));
-}
-
-/** The settings menu and the update pill wired as the editor wires them, over a real update check. */
-class KebabMenuUpdateTest : public KebabMenuControlTest
-{
-protected:
-    KebabMenuUpdateTest()
-    {
-        EXPECT_TRUE(aubrevane::test::offerUpdate(*check, "0.10.0", "/aubrevane/download"));
-
-        pill = new wendlebrak::controls::UpdatePillControl(kPillBounds, check.get(),
-                                                           IText(11.5f, IColor(255, 250, 250, 250)),
-                                                           [this](const IRECT& r) { resizes.push_back(r); });
-        KebabMenuControl::Actions actions = recordingActions();
-        actions.addUpdateItems = [p = pill](IPopupMenu& menu) { p->addMenuItems(menu); };
-        actions.updateItemChosen = [p = pill, c = check.get()](int index)
-        {
-            if (index != 0)
-                return;
-            c->setEnabled(!c->state().enabled);
-            p->SetDirty(false);
-        };
-        settings = &attach(std::move(actions));
-        editor.graphics->AttachControl(pill);
-        editor.graphics->EnableMouseOver(true);
-    }
-
-    static inline const IRECT kPillBounds{300.0f, 49.0f, 460.0f, 79.0f};
-    std::unique_ptr<wendlebrak::updates::UpdateCheck> check = aubrevane::test::offlineUpdateCheck();
-    wendlebrak::controls::UpdatePillControl* pill = nullptr;
-    KebabMenuControl* settings = nullptr;
-    std::vector<IRECT> resizes;
-};
-
-TEST_F(KebabMenuUpdateTest, SwitchingUpdatesOffHidesTheNoticeUnderTheMouse)
-{
-    ASSERT_TRUE(check->state().notice.has_value());
-    EXPECT_TRUE(editor.graphics->DrawFrame());
-    ASSERT_EQ(resizes.size(), 1u);
-    const IRECT shown = resizes[0];
-    EXPECT_EQ(shown.R, kPillBounds.R);
-    EXPECT_LT(shown.L, kPillBounds.R - 20.0f);
-    EXPECT_EQ(pill->labelText(), "0.10.0 AVAILABLE");
-
-    editor.graphics->OnMouseOver(shown.R - 2.0f, shown.MH(), IMouseMod());
-    EXPECT_EQ(editor.graphics->GetMouseCursor(), ECursor::HAND);
-    editor.graphics->OnMouseDown(shown.R - 2.0f, shown.MH(), IMouseMod(true));
-    EXPECT_EQ(editor.graphics->GetOpenedURLs(),
-              std::vector<std::string>{"https://updates.wendlebrak.com/aubrevane/download"});
-
-    EXPECT_EQ(checkedItems(open(*settings)), (std::vector<std::string>{"DAW color", "Window 1x", "Check for updates"}));
-    ASSERT_TRUE(editor.graphics->SelectPopupItemByText({"Check for updates"}));
-    EXPECT_TRUE(std::filesystem::exists(check->offFile()));
-
-    EXPECT_TRUE(editor.graphics->DrawFrame());
-    ASSERT_EQ(resizes.size(), 2u);
-    EXPECT_TRUE(resizes[1].Empty());
-    EXPECT_FALSE(pill->IsHit(shown.R - 2.0f, shown.MH()));
-    EXPECT_EQ(editor.graphics->GetMouseCursor(), ECursor::ARROW);
-    EXPECT_FALSE(pill->isHovered());
-    EXPECT_EQ(checkedItems(open(*settings)), (std::vector<std::string>{"DAW color", "Window 1x"}));
-
-    ASSERT_TRUE(editor.graphics->SelectPopupItemByText({"Check for updates"}));
-    editor.graphics->DrawFrame();
-    ASSERT_EQ(resizes.size(), 3u);
-    EXPECT_EQ(resizes[2], shown);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "editor/LearnPillControl.h"
 #include "framework/IParam.h"
 #include "plugin/AubrevaneCallbacks.h"
+#include "support/GraphicsTestDelegate.h"
+#include "support/OfflineUpdateCheck.h"
 #include "support/TestFolder.h"
 #include "wendlebrak/controls/UpdatePillControl.h"
 #include "wendlebrak/updates/UpdateCheck.h"
@@ -10,8 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
 
 using namespace aubrevane::plugin;
+using namespace iplug::igraphics;
 using aubrevane::test::boxesShown;
 using aubrevane::test::EditorUser;
 using aubrevane::test::findControl;
@@ -219,4 +225,81 @@ TEST_F(EditorCallbacks, ARebuildWithAMenuOpenDropsTheMenu)
     EXPECT_FALSE(editor->ui().HasPendingPopupMenu());
     EXPECT_FALSE(editor->ui().SelectPopupItemByText({"Learn from input"}));
     EXPECT_FALSE(AubrevaneProbe::learnStartRequested(plugin));
+}
+
+namespace
+{
+
+/** The settings menu and an update pill wired by the layout's own callbacks, over a check that offers 0.10.0. */
+class SettingsMenuUpdateItems : public ::testing::Test
+{
+protected:
+    SettingsMenuUpdateItems()
+    {
+        EXPECT_TRUE(aubrevane::test::offerUpdate(*check, "0.10.0", "/aubrevane/download"));
+        pill = new wendlebrak::controls::UpdatePillControl(kPillBounds, check.get(),
+                                                           IText(11.5f, IColor(255, 250, 250, 250)),
+                                                           [this](const IRECT& r) { resizes.push_back(r); });
+        settings = static_cast<KebabMenuControl*>(
+            editor.graphics->AttachControl(new KebabMenuControl(settingsMenuActions(&plugin, pill), "0.9.14")));
+        editor.graphics->AttachControl(pill);
+        editor.graphics->EnableMouseOver(true);
+    }
+
+    /** The ticked items of the settings menu, opened as the preset bar's menu button opens it. */
+    std::vector<std::string> openedAndTicked()
+    {
+        openKebabMenu(settings)(kAnchor);
+        std::vector<std::string> texts;
+        if (const IPopupMenu* menu = editor.graphics->GetPendingPopupMenu())
+            for (int i = 0; i < menu->NItems(); ++i)
+                if (menu->GetItem(i)->GetChecked())
+                    texts.emplace_back(menu->GetItem(i)->GetText());
+        return texts;
+    }
+
+    static inline const IRECT kPillBounds{300.0f, 49.0f, 460.0f, 79.0f};
+    static inline const IRECT kAnchor{681.05f, 5.76f, 701.53f, 26.24f};
+    RecordingAubrevane plugin;
+    std::unique_ptr<wendlebrak::updates::UpdateCheck> check = aubrevane::test::offlineUpdateCheck();
+    aubrevane::test::EditorHarness editor{0};
+    wendlebrak::controls::UpdatePillControl* pill = nullptr;
+    KebabMenuControl* settings = nullptr;
+    std::vector<IRECT> resizes;
+};
+
+} // namespace
+
+TEST_F(SettingsMenuUpdateItems, SwitchingUpdatesOffHidesTheNoticeUnderTheMouse)
+{
+    ASSERT_TRUE(check->state().notice.has_value());
+    EXPECT_TRUE(editor.graphics->DrawFrame());
+    ASSERT_EQ(resizes.size(), 1u);
+    const IRECT shown = resizes[0];
+    EXPECT_EQ(shown.R, kPillBounds.R);
+    EXPECT_LT(shown.L, kPillBounds.R - 20.0f);
+    EXPECT_EQ(pill->labelText(), "0.10.0 AVAILABLE");
+
+    editor.graphics->OnMouseOver(shown.R - 2.0f, shown.MH(), IMouseMod());
+    EXPECT_EQ(editor.graphics->GetMouseCursor(), ECursor::HAND);
+    editor.graphics->OnMouseDown(shown.R - 2.0f, shown.MH(), IMouseMod(true));
+    EXPECT_EQ(editor.graphics->GetOpenedURLs(),
+              std::vector<std::string>{"https://updates.wendlebrak.com/aubrevane/download"});
+
+    EXPECT_EQ(openedAndTicked(), (std::vector<std::string>{"DAW color", "Window 1x", "Check for updates"}));
+    ASSERT_TRUE(editor.graphics->SelectPopupItemByText({"Check for updates"}));
+    EXPECT_TRUE(std::filesystem::exists(check->offFile()));
+
+    EXPECT_TRUE(editor.graphics->DrawFrame());
+    ASSERT_EQ(resizes.size(), 2u);
+    EXPECT_TRUE(resizes[1].Empty());
+    EXPECT_FALSE(pill->IsHit(shown.R - 2.0f, shown.MH()));
+    EXPECT_EQ(editor.graphics->GetMouseCursor(), ECursor::ARROW);
+    EXPECT_FALSE(pill->isHovered());
+    EXPECT_EQ(openedAndTicked(), (std::vector<std::string>{"DAW color", "Window 1x"}));
+
+    ASSERT_TRUE(editor.graphics->SelectPopupItemByText({"Check for updates"}));
+    editor.graphics->DrawFrame();
+    ASSERT_EQ(resizes.size(), 3u);
+    EXPECT_EQ(resizes[2], shown);
 }
