@@ -290,8 +290,7 @@ void ToneDisplayControl::openTextEntry(int paramIdx, const IRECT& box, const std
     iplug::igraphics::IGraphics* ui = GetUI();
     if (!ui)
         return;
-    IText style = smallText.WithFGColor(palette.textBright).WithAlign(iplug::igraphics::EAlign::Center);
-    style.textEntryFGColor = palette.textBright;
+    const IText style = smallText.WithFGColor(palette.textBright).WithAlign(iplug::igraphics::EAlign::Center);
     entryParam = paramIdx;
     ui->CreateTextEntry(*this, style, box, text.c_str());
 }

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <memory>
@@ -110,8 +111,16 @@ public:
         if (!plugin->openEditor() || graphics() == nullptr)
             throw Failure{"the plug-in could not open its editor"};
         editorOpen = true;
-        // File dialogs are answered by the headless platform's queue, which --file fills.
-        product->SetFileDialogHook(nullptr);
+        // File dialogs take the --file answers in order; one without an answer waiting is cancelled.
+        product->SetFileDialogHook(
+            [this](iplug::igraphics::EFileAction, const char*, std::string& path)
+            {
+                if (fileAnswers.empty())
+                    return false;
+                path = std::filesystem::absolute(fileAnswers.front()->text).string();
+                fileAnswers.pop_front();
+                return true;
+            });
         if (options.scale)
             graphics()->Resize(kEditorWidth, kEditorHeight, *options.scale, true);
         settle();
@@ -121,6 +130,8 @@ public:
             perform(step);
             settle();
         }
+        if (!fileAnswers.empty())
+            throw Failure{"no file dialog opened for --file " + fileAnswers.front()->text};
         waitForAnalysis();
         playThrough();
         for (int tick = 0; tick < kSettleTicks; ++tick)
@@ -217,7 +228,7 @@ private:
             g.CommitTextEntry(step.text.c_str());
             break;
         case EditorStep::Kind::File:
-            g.QueueFileDialogAnswer(std::filesystem::absolute(step.text).string());
+            fileAnswers.push_back(&step);
             break;
         }
     }
@@ -326,6 +337,7 @@ private:
     {
         IGraphics& g = ui();
         g.DrawFrame(true);
+        g.DrawPendingTextEntry();
         if (!g.WritePNG(path))
             throw Failure{"could not write " + path};
     }
@@ -374,7 +386,8 @@ private:
     SoundFile sound;
     double sampleRate = kSilentRate;
     int channels = 2;
-    std::vector<int> openMenuPath; // the submenus opened by --choose in the pending menu
+    std::vector<int> openMenuPath;             // the submenus opened by --choose in the pending menu
+    std::deque<const EditorStep*> fileAnswers; // --file steps no file dialog has taken yet
 };
 
 } // namespace

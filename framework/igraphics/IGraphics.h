@@ -244,6 +244,9 @@ public:
     void CommitTextEntry(const char* typed);
     /** Closes the entry without calling back. */
     void CancelTextEntry();
+    /** Paints the pending text entry with its text over the image as the X11 window shows it, so a picture taken
+     *  now shows it too; it stays there until the next frame is drawn. Nothing without a pending entry. */
+    void DrawPendingTextEntry();
 
     // Queued answers and records of the headless platform.
     void QueueMessageBoxAnswer(EMsgBoxResult result) { messageBoxAnswers.push_back(result); }

@@ -2,6 +2,7 @@
 #include "framework/igraphics/IGraphics.h"
 
 #include "framework/IEditorDelegate.h"
+#include "framework/igraphics/TextEntryPaint.h"
 
 #include <cairo-ft.h>
 #include <cairo.h>
@@ -106,6 +107,7 @@ struct IGraphics::Backend
     cairo_t* measure = nullptr;
     cairo_font_options_t* fontOptions = nullptr;
     std::map<std::string, cairo_font_face_t*> fonts;
+    cairo_font_face_t* platformFace = nullptr; // loaded when a text entry is first painted
     bool pathValid = true;
 
     Backend()
@@ -125,6 +127,8 @@ struct IGraphics::Backend
         destroySurface();
         for (auto& [name, face] : fonts)
             cairo_font_face_destroy(face);
+        if (platformFace != nullptr)
+            cairo_font_face_destroy(platformFace);
         cairo_font_options_destroy(fontOptions);
         cairo_destroy(measure);
         cairo_surface_destroy(measureSurface);
@@ -666,6 +670,18 @@ bool IGraphics::DrawFrame(bool force)
     }
     cairo_surface_flush(backend->surface);
     return true;
+}
+
+void IGraphics::DrawPendingTextEntry()
+{
+    if (pendingEntry.control == nullptr)
+        return;
+    if (backend->platformFace == nullptr)
+        backend->platformFace = Backend::loadFace(locateResource(kPlatformFontFile));
+    cairo_t* cr = cairo_create(backend->surface); // in pixels, as the window paints its overlays
+    paintTextEntry(cr, backend->platformFace, drawScale, pendingEntry.style, pendingEntry.bounds, pendingEntry.text);
+    cairo_destroy(cr);
+    cairo_surface_flush(backend->surface);
 }
 
 bool IGraphics::WritePNG(const std::string& path) const

@@ -5,6 +5,7 @@
 
 #include "framework/igraphics/IGraphics.h"
 #include "framework/igraphics/IPopupMenu.h"
+#include "framework/igraphics/TextEntryPaint.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -61,11 +62,6 @@ constexpr Rgb kOverlayField{0.09, 0.09, 0.09};
 void setColor(cairo_t* cr, const Rgb& color, double alpha = 1.0)
 {
     cairo_set_source_rgba(cr, color.r, color.g, color.b, alpha);
-}
-
-void setColor(cairo_t* cr, const IColor& color)
-{
-    cairo_set_source_rgba(cr, color.R / 255.0, color.G / 255.0, color.B / 255.0, color.A / 255.0);
 }
 
 struct PixelRect
@@ -228,7 +224,7 @@ struct X11Window::Impl
 
     void loadOverlayFont()
     {
-        const std::string path = IGraphics::GetResourcePath() + "/Roboto-Regular.ttf";
+        const std::string path = IGraphics::GetResourcePath() + "/" + kPlatformFontFile;
         FT_Face face = nullptr;
         if (FT_Init_FreeType(&freetype) != 0 || FT_New_Face(freetype, path.c_str(), 0, &face) != 0)
             return; // overlays then use cairo's own sans-serif
@@ -356,7 +352,7 @@ struct X11Window::Impl
         cairo_paint(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
         if (entryShown)
-            drawTextEntry(cr);
+            paintTextEntry(cr, overlayFace, scale(), graphics.GetPendingTextEntryStyle(), entryBounds, entryText);
         if (shownMenu != nullptr)
             drawMenu(cr);
         if (modal)
@@ -542,28 +538,6 @@ struct X11Window::Impl
         else
             graphics.SelectPopupItem(path);
         needsPresent = true;
-    }
-
-    void drawTextEntry(cairo_t* cr)
-    {
-        const double s = scale();
-        const IText& style = graphics.GetPendingTextEntryStyle();
-        const PixelRect box{entryBounds.L * s, entryBounds.T * s, entryBounds.W() * s, entryBounds.H() * s};
-        setColor(cr, style.textEntryBGColor);
-        cairo_rectangle(cr, box.x, box.y, box.w, box.h);
-        cairo_fill(cr);
-        useOverlayFont(cr, style.size);
-        const double width = textWidth(cr, entryText);
-        const double inset = 3.0 * s;
-        double x = box.x + inset;
-        if (style.align == EAlign::Center)
-            x = box.x + (box.w - width) / 2.0;
-        else if (style.align == EAlign::Far)
-            x = box.x + box.w - inset - width;
-        setColor(cr, style.textEntryFGColor);
-        drawTextLine(cr, entryText, x, box);
-        cairo_rectangle(cr, x + width + 1.0, box.y + box.h * 0.2, std::max(1.0, s), box.h * 0.6);
-        cairo_fill(cr);
     }
 
     void entryKey(KeySym key, const std::string& typed)

@@ -69,6 +69,8 @@ TEST_F(ToneDisplayMatch, RegionLabelOpensATextEntryForTheTarget)
     EXPECT_EQ(graphics->GetPendingTextEntryText(), "0.0");
     EXPECT_EQ(graphics->GetPendingTextEntryBounds(), geo.labelBox(x, geo.midY(), 45.0f));
     EXPECT_EQ(graphics->GetPendingTextEntryLength(), 16);
+    // the bright label colour is not the entry's: the entry box keeps the framework's black on white
+    EXPECT_EQ(graphics->GetPendingTextEntryStyle().textEntryFGColor, iplug::igraphics::COLOR_BLACK);
     graphics->CommitTextEntry("-3.5 dB");
     EXPECT_EQ(value(kBodyTarget), -3.5);
     press(x, geo.yOfDecibels(-3.5) - 20.0f); // the label moved down with its handle

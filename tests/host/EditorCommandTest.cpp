@@ -143,7 +143,7 @@ TEST_F(EditorCommand, PlayingAFileFillsBothMetersWithTheAccent)
         const std::uint32_t was = quiet.pixels.at(430 * quiet.width + x), is = loud.pixels.at(430 * loud.width + x);
         const int red = (is >> 16) & 0xFF, green = (is >> 8) & 0xFF;
         EXPECT_EQ((was >> 8) & 0xFF, (was >> 16) & 0xFF) << x; // grey track while nothing plays
-        EXPECT_GT(green, red + 100) << x;                       // the default accent, green
+        EXPECT_GT(green, red + 100) << x;                      // the default accent, green
     }
 }
 
@@ -214,6 +214,48 @@ TEST_F(EditorCommand, QuestionsAreAnsweredYesOnlyWhenAsked)
     EXPECT_NE(yes.lines[1].find("[answered Yes]"), std::string::npos);
 }
 
+TEST_F(EditorCommand, AnOpenCaptionEntryShowsItsTextOnTheEntryBox)
+{
+    const EditorRun run = editor({"--png", in("entry.png"), "--click", "618,430"}); // the Output knob's value
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.lines.back(), "text entry: 0.0");
+    const Picture picture = readPicture(folder / "entry.png");
+    ASSERT_EQ(picture.width, 720);
+    // The caption's box, (563, 423) to (673, 437): a light box with dark text on it.
+    int light = 0, dark = 0, inside = 0;
+    for (int y = 424; y < 436; ++y)
+        for (int x = 564; x < 672; ++x, ++inside)
+        {
+            const std::uint32_t pixel = picture.pixels.at(static_cast<std::size_t>(y * picture.width + x));
+            const int red = (pixel >> 16) & 0xFF, green = (pixel >> 8) & 0xFF, blue = pixel & 0xFF;
+            light += std::min({red, green, blue}) > 230;
+            dark += std::max({red, green, blue}) < 100;
+        }
+    EXPECT_GT(light, inside / 2);
+    EXPECT_GT(dark, 15);
+}
+
+TEST_F(EditorCommand, StepsWithNothingToActOnFailWithOneLineNamingThem)
+{
+    struct Case
+    {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"--png", in("x.png"), "--file", "mix.wav", "--click", "690,16"}, "no file dialog opened for --file mix.wav"},
+        {{"--png", in("x.png"), "--click", "690,16", "--type", "Name"}, "no text entry is open for --type Name"},
+        {{"--png", in("x.png"), "--choose", "Red"}, "no menu is open for --choose Red"},
+    };
+    for (const Case& c : cases)
+    {
+        const EditorRun run = editor(c.args);
+        EXPECT_EQ(run.exitCode, 1) << c.message;
+        EXPECT_EQ(run.err, "aubrevane-host: " + c.message + "\n");
+        EXPECT_FALSE(fs::exists(folder / "x.png")) << c.message;
+    }
+}
+
 TEST_F(EditorCommand, TheCornerSizeIsStoredAndReopens)
 {
     const std::string state = in("large.state");
@@ -235,9 +277,7 @@ TEST_F(EditorCommand, ScriptMistakesFailWithAMessage)
         std::string message;
     };
     const Case cases[] = {
-        {{"--png", in("x.png"), "--choose", "Red"}, "no menu is open for --choose Red"},
         {{"--png", in("x.png"), "--click", "690,16", "--choose", "Teal"}, "no item of the open menu starts with"},
-        {{"--png", in("x.png"), "--type", "Name"}, "no text entry is open"},
         {{"--png", in("x.png"), "--click", "690"}, "--click takes X,Y, not 690"},
         {{"--png", in("x.png"), "--scale", "-1"}, "--scale takes a number above 0"},
         {{"--png", in("x.png"), "--state", in("none.state")}, "could not read"},

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 
@@ -197,4 +198,43 @@ TEST(IGraphicsDrawing, FontsAndLogoComeFromTheResourceFolder)
     for (int x = 0; x < 720; ++x)
         lit += editor.graphics->GetPixel(x, 49).A > 0;
     EXPECT_GT(lit, 20);
+}
+
+TEST(IGraphicsDrawing, AnOpenTextEntryIsPaintedInItsEntryColoursNotTheTextColour)
+{
+    const IColor bright{255, 250, 250, 250}, panel{255, 30, 30, 30}, editorBackground{255, 10, 10, 10};
+    struct Case
+    {
+        IText style;
+        float scale;
+        IColor box;
+        bool darkText;
+    };
+    const Case cases[] = {
+        {IText(12.0f, bright), 1.0f, COLOR_WHITE, true}, // the framework's entry colours: black on white
+        {IText(12.0f, bright, "Roboto-Regular", EAlign::Near, EVAlign::Middle, 0.0f, panel, bright), 2.0f, panel,
+         false},
+    };
+    const IRECT entryBox{100, 100, 200, 120};
+    for (const Case& c : cases)
+    {
+        EditorHarness editor(1, c.scale);
+        drawOnce(editor, [&](IGraphics& g) { g.FillRect(editorBackground, {0, 0, 720, 532}); });
+        editor.graphics->CreateTextEntry(*editor.graphics->GetControl(0), c.style, entryBox, "-6.5");
+        editor.graphics->DrawPendingTextEntry();
+
+        const auto px = [&](float units) { return static_cast<int>(units * c.scale); };
+        EXPECT_EQ(editor.graphics->GetPixel(px(entryBox.L) + 1, px(entryBox.T) + 1), c.box) << c.scale;
+        EXPECT_EQ(editor.graphics->GetPixel(px(entryBox.R) + 2, px(entryBox.MH())), editorBackground) << c.scale;
+        int textPixels = 0;
+        for (int y = px(entryBox.T); y < px(entryBox.B); ++y)
+            for (int x = px(entryBox.L); x < px(entryBox.R); ++x)
+            {
+                const IColor pixel = editor.graphics->GetPixel(x, y);
+                const int lightest = std::max({pixel.R, pixel.G, pixel.B}),
+                          darkest = std::min({pixel.R, pixel.G, pixel.B});
+                textPixels += c.darkText ? lightest < 100 : darkest > 180;
+            }
+        EXPECT_GT(textPixels, px(20)) << c.scale;
+    }
 }

@@ -1,0 +1,60 @@
+#include "framework/igraphics/TextEntryPaint.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace iplug
+{
+namespace igraphics
+{
+
+void paintTextEntry(cairo_t* cr, cairo_font_face_t* face, double scale, const IText& style, const IRECT& bounds,
+                    const std::string& text)
+{
+    if (!bounds.AllFinite() || !std::isfinite(scale) || scale <= 0.0)
+        return;
+    const double boxX = bounds.L * scale, boxY = bounds.T * scale, boxW = bounds.W() * scale, boxH = bounds.H() * scale;
+    const auto setSource = [cr](const IColor& color)
+    { cairo_set_source_rgba(cr, color.R / 255.0, color.G / 255.0, color.B / 255.0, color.A / 255.0); };
+
+    cairo_save(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    setSource(style.textEntryBGColor);
+    cairo_rectangle(cr, boxX, boxY, boxW, boxH);
+    cairo_fill(cr);
+    if (std::isfinite(style.size) && style.size > 0.0f)
+    {
+        if (face != nullptr)
+            cairo_set_font_face(cr, face);
+        else
+            cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+        cairo_set_font_size(cr, style.size * scale);
+        // Unhinted, as the editor draws its own text, so the window and the picture place every glyph alike.
+        cairo_font_options_t* options = cairo_font_options_create();
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+        cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+        cairo_set_font_options(cr, options);
+        cairo_font_options_destroy(options);
+
+        cairo_text_extents_t extents{};
+        cairo_font_extents_t font{};
+        cairo_text_extents(cr, text.c_str(), &extents);
+        cairo_font_extents(cr, &font);
+        const double width = extents.x_advance, inset = 3.0 * scale;
+        double x = boxX + inset;
+        if (style.align == EAlign::Center)
+            x = boxX + (boxW - width) / 2.0;
+        else if (style.align == EAlign::Far)
+            x = boxX + boxW - inset - width;
+        setSource(style.textEntryFGColor);
+        cairo_move_to(cr, x, boxY + boxH / 2.0 + (font.ascent - font.descent) / 2.0);
+        cairo_show_text(cr, text.c_str());
+        cairo_rectangle(cr, x + width + 1.0, boxY + boxH * 0.2, std::max(1.0, scale), boxH * 0.6);
+        cairo_fill(cr);
+    }
+    cairo_restore(cr);
+}
+
+} // namespace igraphics
+} // namespace iplug
