@@ -4,6 +4,9 @@
 #include <cmath>
 #include <limits>
 
+#include "dsp/FilterDesign.h"
+#include "dsp/Lanes.h"
+
 namespace aubrevane::dsp
 {
 
@@ -36,71 +39,6 @@ void incrementSaturating(std::int32_t& count) noexcept
 {
     if (count < std::numeric_limits<std::int32_t>::max())
         ++count;
-}
-
-/** Peaking section from its linear amplitude A = 10^(G / 40), an angle's cosine and an alpha. */
-BiquadCoefficients peakingFromAmplitude(double A, double cosW0, double alpha) noexcept
-{
-    const double d = 1.0 + alpha / A;
-    BiquadCoefficients c;
-    c.b0 = (1.0 + alpha * A) / d;
-    c.b1 = -2.0 * cosW0 / d;
-    c.b2 = (1.0 - alpha * A) / d;
-    c.a1 = c.b1;
-    c.a2 = (1.0 - alpha / A) / d;
-    return c;
-}
-
-BiquadCoefficients peaking(double gainDecibels, double cosW0, double alpha) noexcept
-{
-    return peakingFromAmplitude(std::pow(10.0, gainDecibels / 40.0), cosW0, alpha);
-}
-
-// High-pass and low-pass share the cookbook form with Q = 1/sqrt 2.
-BiquadCoefficients highPass(double hertz, double fs) noexcept
-{
-    const double w0 = 2.0 * kPi * hertz / fs, cosW0 = std::cos(w0);
-    const double alpha = std::sin(w0) / 1.4142135623730951, d = 1.0 + alpha;
-    BiquadCoefficients c;
-    c.b0 = c.b2 = (1.0 + cosW0) / 2.0 / d;
-    c.b1 = -(1.0 + cosW0) / d;
-    c.a1 = -2.0 * cosW0 / d;
-    c.a2 = (1.0 - alpha) / d;
-    return c;
-}
-
-BiquadCoefficients lowPass(double hertz, double fs) noexcept
-{
-    const double w0 = 2.0 * kPi * hertz / fs, cosW0 = std::cos(w0);
-    const double alpha = std::sin(w0) / 1.4142135623730951, d = 1.0 + alpha;
-    BiquadCoefficients c;
-    c.b0 = c.b2 = (1.0 - cosW0) / 2.0 / d;
-    c.b1 = (1.0 - cosW0) / d;
-    c.a1 = -2.0 * cosW0 / d;
-    c.a2 = (1.0 - alpha) / d;
-    return c;
-}
-
-/** Constant 0 dB peak gain band-pass; Q = 2.1449 gives a bandwidth of 2/3 octave. */
-BiquadCoefficients bandPass(double cosW0, double alpha) noexcept
-{
-    const double d = 1.0 + alpha;
-    BiquadCoefficients c;
-    c.b0 = alpha / d;
-    c.b1 = 0.0;
-    c.b2 = -alpha / d;
-    c.a1 = -2.0 * cosW0 / d;
-    c.a2 = (1.0 - alpha) / d;
-    return c;
-}
-
-/** |H(e^jw)|^2 of one section. */
-double powerResponse(const BiquadCoefficients& c, double w) noexcept
-{
-    const double cos1 = std::cos(w), sin1 = std::sin(w), cos2 = std::cos(2.0 * w), sin2 = std::sin(2.0 * w);
-    const double numRe = c.b0 + c.b1 * cos1 + c.b2 * cos2, numIm = -(c.b1 * sin1 + c.b2 * sin2);
-    const double denRe = 1.0 + c.a1 * cos1 + c.a2 * cos2, denIm = -(c.a1 * sin1 + c.a2 * sin2);
-    return (numRe * numRe + numIm * numIm) / (denRe * denRe + denIm * denIm);
 }
 
 void replaceNonFinite(double& value, double fallback) noexcept
@@ -144,118 +82,6 @@ ToneSettings finiteSettings(const ToneSettings& given) noexcept
     }
     replaceNonFinite(s.preEqRespect, defaults.preEqRespect);
     return s;
-}
-
-// Two doubles side by side, for sections that run in parallel: the two channels of a front or correction
-// section, two analysis bands, or the input and output loudness taps. Element-wise arithmetic, so each lane
-// computes exactly what Biquad::process computes for it.
-using Pair = double __attribute__((vector_size(2 * sizeof(double))));
-
-/** The sample loop's working copy of two sections: coefficients and state words of both lanes, held in locals. */
-struct PairSection
-{
-    Pair b0, b1, b2, a1, a2, z1, z2;
-
-    void load(int lane, const Biquad& b, bool withState = true) noexcept
-    {
-        b0[lane] = b.b0;
-        b1[lane] = b.b1;
-        b2[lane] = b.b2;
-        a1[lane] = b.a1;
-        a2[lane] = b.a2;
-        z1[lane] = withState ? b.z1 : 0.0;
-        z2[lane] = withState ? b.z2 : 0.0;
-    }
-
-    void store(int lane, Biquad& b) const noexcept
-    {
-        b.z1 = z1[lane];
-        b.z2 = z2[lane];
-    }
-
-    Pair run(Pair x) noexcept
-    {
-        const Pair y = b0 * x + z1;
-        z1 = b1 * x - a1 * y + z2;
-        z2 = b2 * x - a2 * y;
-        return y;
-    }
-};
-
-// Four doubles side by side: four analysis bands. On processors with AVX2 one instruction computes all four.
-using Quad = double __attribute__((vector_size(4 * sizeof(double))));
-
-/** Four analysis bands: stages A and B of a band share their coefficients, so they are held once. */
-struct AnalysisQuad
-{
-    Quad b0, b1, b2, a1, a2;
-    Quad az1, az2, bz1, bz2; // the state words of stage A and stage B
-    Quad powers;             // the band powers, smoothed 15 ms
-};
-
-// The analysis bank gets an AVX2 clone chosen at load time. ThreadSanitizer's runtime is not up yet when the clone
-// resolver runs, so sanitizer builds keep the one portable version.
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-#define AUBREVANE_ANALYSIS_CLONES
-#else
-#define AUBREVANE_ANALYSIS_CLONES __attribute__((target_clones("avx2", "default")))
-#endif
-
-/**
- * The analysis bank over a run of mono samples: each band's two band-pass stages in transposed direct form II,
- * then its power smoothed by `c15`. A lane of an inactive band runs like the others; its caller never stores it.
- */
-AUBREVANE_ANALYSIS_CLONES void analyseRun(AnalysisQuad* quads, int numQuads, const double* mono,
-                                                                  int n, double c15) noexcept
-{
-    for (int q = 0; q < numQuads; ++q)
-    {
-        AnalysisQuad band = quads[q];
-        for (int i = 0; i < n; ++i)
-        {
-            const Quad x = {mono[i], mono[i], mono[i], mono[i]};
-            const Quad a = band.b0 * x + band.az1;
-            band.az1 = band.b1 * x - band.a1 * a + band.az2;
-            band.az2 = band.b2 * x - band.a2 * a;
-            const Quad v = band.b0 * a + band.bz1;
-            band.bz1 = band.b1 * a - band.a1 * v + band.bz2;
-            band.bz2 = band.b2 * a - band.a2 * v;
-            band.powers += (v * v - band.powers) * c15;
-        }
-        quads[q] = band;
-    }
-}
-
-/**
- * Runs `n` samples through a cascade of sections as a wavefront: at step t section s takes sample t - s, so the
- * sections of one step do not wait for each other and the processor overlaps them. Every sample still passes the
- * sections in order with the plain cascade's arithmetic. `tap` receives the signal after the first `numTapped`
- * sections, `out` after all of them; `in` may be the same buffer as `out`.
- */
-void runCascade(PairSection* sections, int numSections, int numTapped, const Pair* in, Pair* tap, Pair* out,
-                int n) noexcept
-{
-    if (numTapped == 0)
-        std::copy_n(in, n, tap);
-    if (numSections == 0)
-    {
-        std::copy_n(in, n, out);
-        return;
-    }
-    // stage[s] holds what section s takes at this step; stage[numSections] what the last one gave.
-    Pair stage[ToneCorrector::kMaxPathSections + 1];
-    for (int t = 0; t < n + numSections - 1; ++t)
-    {
-        if (t < n)
-            stage[0] = in[t];
-        const int first = std::max(0, t - n + 1), last = std::min(t, numSections - 1);
-        for (int s = last; s >= first; --s) // from the back, so each stage is read before it is overwritten
-            stage[s + 1] = sections[s].run(stage[s]);
-        if (const int tapped = t - numTapped + 1; numTapped > 0 && tapped >= 0 && tapped < n)
-            tap[tapped] = stage[numTapped];
-        if (t >= numSections - 1)
-            out[t - numSections + 1] = stage[numSections];
-    }
 }
 
 template <typename T> double finiteSample(T sample) noexcept
@@ -703,7 +529,7 @@ void ToneCorrector::processRun(const T* const* inputs, T* const* outputs, int of
     for (int i = 0; i < count; ++i)
         x[i] =
             Pair{finiteSample(inputs[0][offset + i]), stereo ? finiteSample(inputs[stereo ? 1 : 0][offset + i]) : 0.0};
-    runCascade(path, numPath, numFront, x, y, z, count);
+    runCascade<kMaxPathSections>(path, numPath, numFront, x, y, z, count);
 
     double mono[kTickSamples];
     double gate = gatePower, gain = outputGain.current;

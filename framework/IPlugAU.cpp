@@ -271,6 +271,22 @@ void IPlugAU::takeHostRequests()
         OnReset();
 }
 
+void IPlugAU::passThrough(double** inputs, double** outputs, int nIn, int nOut, int nFrames) noexcept
+{
+    const auto bytes = static_cast<std::size_t>(nFrames) * sizeof(double);
+    for (int c = 0; c < nOut; ++c)
+    {
+        double* out = outputs[c];
+        const double* in = c < nIn ? inputs[c] : nullptr;
+        if (out == nullptr || in == out)
+            continue;
+        if (in == nullptr)
+            std::memset(out, 0, bytes);
+        else
+            std::memmove(out, in, bytes); // the host's buffers may overlap
+    }
+}
+
 OSStatus IPlugAU::HostRender(double** inputs, double** outputs, int nFrames)
 {
     if (nFrames < 0)
@@ -286,6 +302,11 @@ OSStatus IPlugAU::HostRender(double** inputs, double** outputs, int nFrames)
     const int nOut = outputs != nullptr ? routeOutputs : 0;
     SetChannelConnections(kInput, nIn);
     SetChannelConnections(kOutput, nOut);
+    if (GetBypassed())
+    {
+        passThrough(inputs, outputs, nIn, nOut, nFrames);
+        return kAUNoErr;
+    }
 
     // blocks longer than the initialised size run in pieces, so the plug-in never sees more than it prepared for
     int done = 0;

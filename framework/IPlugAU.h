@@ -18,6 +18,7 @@ namespace iplug
  * Each host-facing operation below is what one selector does; the selector functions catch every exception and
  * turn it into kAUErrFailure, so nothing thrown crosses into the host. The host calls everything on its main thread
  * except Render (its audio thread) and the reset and bypass requests (any thread), which Render takes at its start.
+ * A bypass switch resets the plug-in; while the host's bypass is on, Render passes the input through unchanged.
  */
 class IPlugAU : public IPlugAPIBase, public IPlugProcessor
 {
@@ -67,6 +68,9 @@ public:
 
 private:
     void takeHostRequests(); // audio thread, at the start of a render
+    /** While the host's bypass is on: each output channel gets its input channel unchanged, or zeros where there
+     *  is none; ProcessBlock does not run. Audio thread. */
+    static void passThrough(double** inputs, double** outputs, int nIn, int nOut, int nFrames) noexcept;
 
     InstanceInfo instanceInfo;
     AUHostCallbacks hostCallbacks;

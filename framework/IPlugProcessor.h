@@ -34,7 +34,8 @@ public:
     int NChannelsConnected(ERoute route) const { return connected[route].load(std::memory_order_relaxed); }
     /** True when the configuration's channel routes include nInputs-nOutputs. */
     bool IsChannelConfigLegal(int nInputs, int nOutputs) const;
-    /** The host's bypass property (the plug-in may still read its own bypass parameter). */
+    /** The host's bypass property; while it is on the wrapper passes audio through and ProcessBlock does not run
+     *  (the plug-in's own bypass parameter is separate). */
     bool GetBypassed() const { return bypassed.load(std::memory_order_relaxed); }
     int GetLatency() const { return latency; }
 

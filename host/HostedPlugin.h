@@ -57,6 +57,8 @@ public:
     [[nodiscard]] bool initialise(double sampleRate, int maxBlockFrames, int inputChannels, int outputChannels,
                                   std::string& error);
     bool render(double** inputs, double** outputs, int frames);
+    /** The host's bypass property: the plug-in resets at the next render, and while it is on the input passes
+     *  through unchanged. */
     void setBypass(bool bypassed);
 
     [[nodiscard]] bool saveState(std::vector<std::uint8_t>& bytes) const;

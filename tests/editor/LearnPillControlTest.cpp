@@ -278,17 +278,30 @@ TEST_F(LearnPillControlTest, LabelAndDotFollowTheState)
     }
 }
 
-TEST_F(LearnPillControlTest, EmptyActionsDoNothingAndShowTheIdlePill)
+TEST_F(LearnPillControlTest, EmptyMembersAreSkippedWhileTheGivenOnesAct)
 {
     editor.graphics->RemoveAllControls();
     attachPill({});
     EXPECT_EQ(drawnTexts(), std::vector<std::string>{"LEARN TARGET"});
-    const IPopupMenu& menu = openMenu();
-    EXPECT_EQ(describe(menu).back(), "Delete target - [0]");
+    EXPECT_EQ(describe(openMenu()).back(), "Delete target - [0]");
     EXPECT_TRUE(editor.graphics->SelectPopupItemByText({"Learn from input"}));
-    openMenu();
-    editor.graphics->DismissPopupMenu();
-    EXPECT_TRUE(calls.empty());
+
+    editor.graphics->RemoveAllControls();
+    LearnPillControl::Actions some;
+    some.state = [] { return LearnPillControl::State{false, true, false, 0.0f}; };
+    some.learnFromInput = [this] { calls.push_back("learnFromInput"); };
+    some.saveTarget = [this](const std::string& name) { calls.push_back("save [" + name + "]"); };
+    attachPill(std::move(some));
+    for (const char* text : {"Learn from reference file\u2026", "Clear learned target (use the balanced target)",
+                             "Learn from input", "Save target\u2026"})
+    {
+        openMenu();
+        ASSERT_TRUE(editor.graphics->SelectPopupItemByText({text}));
+    }
+    ASSERT_TRUE(editor.graphics->HasPendingTextEntry());
+    EXPECT_EQ(editor.graphics->GetPendingTextEntryText(), ""); // no default name to offer
+    editor.graphics->CommitTextEntry("Desk");
+    EXPECT_EQ(calls, (std::vector<std::string>{"learnFromInput", "save [Desk]"}));
 }
 
 } // namespace

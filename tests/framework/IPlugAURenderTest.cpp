@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <vector>
 
 namespace
@@ -117,6 +118,43 @@ TEST_F(IPlugAURender, ResetAndBypassWaitForTheNextRender)
     EXPECT_EQ(probe.plug().resets, afterInit + 1);
 }
 
+TEST_F(IPlugAURender, HostBypassPassesInputThroughWithoutProcessing)
+{
+    auto bypass = probe.proc<AUSetBypassProc>(kAUSetBypassSelect);
+    ASSERT_EQ(bypass(probe.record, 1), kAUNoErr);
+    const int resetsBefore = probe.plug().resets;
+    const int blocksBefore = probe.plug().blocks;
+
+    const int total = 3 * kFrames + 5; // longer than the initialised block
+    std::vector<double> left(total), right(total), outLeft(total, 99.0), outRight(total, 99.0);
+    for (int i = 0; i < total; ++i)
+    {
+        left[i] = std::sin(0.1 * i) / 3.0;
+        right[i] = -1e-300 * i;
+    }
+    std::array<double*, 2> inputs = {left.data(), right.data()};
+    std::array<double*, 2> outputs = {outLeft.data(), outRight.data()};
+    ASSERT_EQ(probe.render(inputs.data(), outputs.data(), total), kAUNoErr);
+    EXPECT_EQ(probe.plug().resets, resetsBefore + 1);
+    EXPECT_EQ(outLeft, left);
+    EXPECT_EQ(outRight, right);
+
+    const auto inPlace = buffers.in;
+    ASSERT_EQ(probe.render(buffers.inPointers.data(), buffers.inPointers.data(), kFrames), kAUNoErr);
+    EXPECT_EQ(buffers.in, inPlace);
+
+    std::array<double*, 2> holes = {buffers.in[0].data(), nullptr};
+    ASSERT_EQ(probe.render(holes.data(), buffers.outPointers.data(), kFrames), kAUNoErr);
+    EXPECT_EQ(buffers.out[0], buffers.in[0]);
+    EXPECT_EQ(buffers.out[1], (std::array<double, kFrames>{})); // no input channel: zeros
+    EXPECT_EQ(probe.plug().blocks, blocksBefore);
+
+    ASSERT_EQ(bypass(probe.record, 0), kAUNoErr);
+    ASSERT_EQ(probe.render(buffers.inPointers.data(), buffers.outPointers.data(), kFrames), kAUNoErr);
+    EXPECT_EQ(probe.plug().blocks, blocksBefore + 1);
+    EXPECT_EQ(probe.plug().resets, resetsBefore + 2);
+}
+
 TEST(IPlugAURenderSetup, RendersOnlyAfterALegalInitialise)
 {
     OpenedProbe probe;
@@ -158,7 +196,7 @@ TEST_F(IPlugAURender, RenderAllocatesNothing)
         allocations = scope.count();
     }
     EXPECT_EQ(allocations, 0);
-    EXPECT_EQ(probe.plug().blocks, 200 * 6);
+    EXPECT_EQ(probe.plug().blocks, 101 * 6); // the host's bypass is on in rounds 2, 4, ..., 198
 }
 
 } // namespace

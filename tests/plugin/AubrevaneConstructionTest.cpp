@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -42,39 +44,70 @@ struct FactoryInstance
     }
 };
 
+using Shape = iplug::IParam::Shape::Kind;
+
 struct ParamRow
 {
     int index;
     const char* name;
+    Shape shape;
+    bool isSwitch;
     double defaultValue;
     double minimum;
     double maximum;
     double step;
     const char* label;
+    const char* defaultText;
 };
 
-// A sample of the table: every kind, every block boundary and the odd ones out.
+// The whole table, one row per host parameter in index order.
 constexpr ParamRow kRows[] = {
-    {kAmount, "Amount", 50, 0, 100, 1, "%"},
-    {kThreshold, "Analysis Threshold", -40, -70, -10, 0.5, "dB"},
-    {kMaxCut, "Max Cut", 9, 0, 18, 0.5, "dB"},
-    {kRegionFirst, "Low Target", 0, -18, 18, 0.5, "dB"},
-    {kRegionFirst + 1, "Low Freq", 120, 60, 300, 0.1, "Hz"},
-    {kRegionFirst + 2, "Low On", 1, 0, 1, 1, ""},
-    {kRegionFirst + 10, "Air Freq", 10000, 6000, 16000, 0.1, "Hz"},
-    {kHighPassFreq, "HP Freq", 20, 20, 1000, 0.1, "Hz"},
-    {kLowPassFreq, "LP Freq", 20000, 1000, 20000, 0.1, "Hz"},
-    {kOutput, "Output", 0, -24, 24, 0.1, "dB"},
-    {kBypass, "Bypass", 0, 0, 1, 1, ""},
-    {kTilt, "Tilt", 0, -6, 6, 0.1, "dB/oct"},
-    {kUnusedAutoGain, "Unused (was Auto Gain)", 0, 0, 1, 1, ""},
-    {kRangeHigh, "Range High", 20000, 20, 20000, 0.1, "Hz"},
-    {kPreEqFirst, "Pre-EQ 1 Gain", 0, -18, 18, 0.1, "dB"},
-    {kPreEqFirst + 2, "Pre-EQ 1 Q", 0.707, 0.3, 10, 0.01, ""},
-    {kPreEqFirst + 13, "Pre-EQ 4 Freq", 8000, 20, 20000, 0.1, "Hz"},
-    {kPreEqFirst + 15, "Pre-EQ 4 On", 1, 0, 1, 1, ""},
-    {kPreEq4Shelf, "Pre-EQ 4 Shelf", 1, 0, 1, 1, ""},
-    {kPreEqRespect, "Pre-EQ Respect", 50, 0, 100, 1, "%"},
+    {0, "Amount", Shape::Linear, false, 50, 0, 100, 1, "%", "50"},
+    {1, "Speed", Shape::Linear, false, 50, 0, 100, 1, "%", "50"},
+    {2, "Analysis Threshold", Shape::Linear, false, -40, -70, -10, 0.5, "dB", "-40.0"},
+    {3, "Max Boost", Shape::Linear, false, 6, 0, 12, 0.5, "dB", "6.0"},
+    {4, "Max Cut", Shape::Linear, false, 9, 0, 18, 0.5, "dB", "9.0"},
+    {5, "Low Target", Shape::Linear, false, 0, -18, 18, 0.5, "dB", "0.0"},
+    {6, "Low Freq", Shape::Exp, false, 120, 60, 300, 0.1, "Hz", "120.0"},
+    {7, "Low On", Shape::Linear, true, 1, 0, 1, 1, "", "on"},
+    {8, "Body Target", Shape::Linear, false, 0, -18, 18, 0.5, "dB", "0.0"},
+    {9, "Body Freq", Shape::Exp, false, 300, 150, 800, 0.1, "Hz", "300.0"},
+    {10, "Body On", Shape::Linear, true, 1, 0, 1, 1, "", "on"},
+    {11, "Presence Target", Shape::Linear, false, 0, -18, 18, 0.5, "dB", "0.0"},
+    {12, "Presence Freq", Shape::Exp, false, 3000, 1000, 6000, 0.1, "Hz", "3000.0"},
+    {13, "Presence On", Shape::Linear, true, 1, 0, 1, 1, "", "on"},
+    {14, "Air Target", Shape::Linear, false, 0, -18, 18, 0.5, "dB", "0.0"},
+    {15, "Air Freq", Shape::Exp, false, 10000, 6000, 16000, 0.1, "Hz", "10000.0"},
+    {16, "Air On", Shape::Linear, true, 1, 0, 1, 1, "", "on"},
+    {17, "HP Freq", Shape::Exp, false, 20, 20, 1000, 0.1, "Hz", "20.0"},
+    {18, "HP On", Shape::Linear, true, 1, 0, 1, 1, "", "on"},
+    {19, "LP Freq", Shape::Exp, false, 20000, 1000, 20000, 0.1, "Hz", "20000.0"},
+    {20, "LP On", Shape::Linear, true, 1, 0, 1, 1, "", "on"},
+    {21, "Output", Shape::Linear, false, 0, -24, 24, 0.1, "dB", "0.0"},
+    {22, "Bypass", Shape::Linear, true, 0, 0, 1, 1, "", "off"},
+    {23, "Tilt", Shape::Linear, false, 0, -6, 6, 0.1, "dB/oct", "0.0"},
+    {24, "Unused (was Auto Gain)", Shape::Linear, true, 0, 0, 1, 1, "", "off"},
+    {25, "Range Low", Shape::Exp, false, 20, 20, 20000, 0.1, "Hz", "20.0"},
+    {26, "Range High", Shape::Exp, false, 20000, 20, 20000, 0.1, "Hz", "20000.0"},
+    {27, "Pre-EQ 1 Gain", Shape::Linear, false, 0, -18, 18, 0.1, "dB", "0.0"},
+    {28, "Pre-EQ 1 Freq", Shape::Exp, false, 100, 20, 20000, 0.1, "Hz", "100.0"},
+    {29, "Pre-EQ 1 Q", Shape::Exp, false, 0.707, 0.3, 10, 0.01, "", "0.71"},
+    {30, "Pre-EQ 1 On", Shape::Linear, true, 1, 0, 1, 1, "", "on"},
+    {31, "Pre-EQ 2 Gain", Shape::Linear, false, 0, -18, 18, 0.1, "dB", "0.0"},
+    {32, "Pre-EQ 2 Freq", Shape::Exp, false, 400, 20, 20000, 0.1, "Hz", "400.0"},
+    {33, "Pre-EQ 2 Q", Shape::Exp, false, 1, 0.3, 10, 0.01, "", "1.00"},
+    {34, "Pre-EQ 2 On", Shape::Linear, true, 1, 0, 1, 1, "", "on"},
+    {35, "Pre-EQ 3 Gain", Shape::Linear, false, 0, -18, 18, 0.1, "dB", "0.0"},
+    {36, "Pre-EQ 3 Freq", Shape::Exp, false, 2500, 20, 20000, 0.1, "Hz", "2500.0"},
+    {37, "Pre-EQ 3 Q", Shape::Exp, false, 1, 0.3, 10, 0.01, "", "1.00"},
+    {38, "Pre-EQ 3 On", Shape::Linear, true, 1, 0, 1, 1, "", "on"},
+    {39, "Pre-EQ 4 Gain", Shape::Linear, false, 0, -18, 18, 0.1, "dB", "0.0"},
+    {40, "Pre-EQ 4 Freq", Shape::Exp, false, 8000, 20, 20000, 0.1, "Hz", "8000.0"},
+    {41, "Pre-EQ 4 Q", Shape::Exp, false, 0.707, 0.3, 10, 0.01, "", "0.71"},
+    {42, "Pre-EQ 4 On", Shape::Linear, true, 1, 0, 1, 1, "", "on"},
+    {43, "Pre-EQ 1 Shelf", Shape::Linear, true, 1, 0, 1, 1, "", "on"},
+    {44, "Pre-EQ 4 Shelf", Shape::Linear, true, 1, 0, 1, 1, "", "on"},
+    {45, "Pre-EQ Respect", Shape::Linear, false, 50, 0, 100, 1, "%", "50"},
 };
 
 } // namespace
@@ -123,22 +156,26 @@ TEST(AubrevaneFactory, LegacyEntryAnswersTheVersion)
     EXPECT_EQ(Aubrevane_Entry(&params, instance.record), 0x0000090E);
 }
 
-TEST(AubrevaneParameters, TableRowsHaveTheirNamesRangesAndLabels)
+TEST(AubrevaneParameters, EveryRowHasItsNameRangeStepLabelAndDefaultText)
 {
     const auto plugin = preparedPlugin();
+    ASSERT_EQ(std::size(kRows), static_cast<std::size_t>(kNumParams));
     for (const ParamRow& row : kRows)
     {
         const iplug::IParam* param = plugin->GetParam(row.index);
         SCOPED_TRACE(row.name);
         EXPECT_STREQ(param->GetName(), row.name);
-        EXPECT_DOUBLE_EQ(param->GetDefault(), row.defaultValue);
-        EXPECT_DOUBLE_EQ(param->GetMin(), row.minimum);
-        EXPECT_DOUBLE_EQ(param->GetMax(), row.maximum);
-        EXPECT_DOUBLE_EQ(param->GetStep(), row.step);
+        EXPECT_EQ(param->GetDefault(), row.defaultValue);
+        EXPECT_EQ(param->GetMin(), row.minimum);
+        EXPECT_EQ(param->GetMax(), row.maximum);
+        EXPECT_EQ(param->GetStep(), row.step);
         EXPECT_STREQ(param->GetLabel(), row.label);
+        EXPECT_EQ(param->GetShape(), row.shape);
+        EXPECT_EQ(param->Type() == iplug::IParam::kTypeBool, row.isSwitch);
+        WDL_String text;
+        param->GetDisplay(param->GetDefault(), false, text);
+        EXPECT_STREQ(text.Get(), row.defaultText);
     }
-    EXPECT_EQ(plugin->GetParam(kPreEqFirst + 2)->GetShape(), iplug::IParam::Shape::Kind::Exp);
-    EXPECT_EQ(plugin->GetParam(kAmount)->GetShape(), iplug::IParam::Shape::Kind::Linear);
     EXPECT_EQ(plugin->GetParam(kHighPassFreq)->Unit(), iplug::IParam::kUnitFrequency);
     for (int index = 0; index < kNumParams; ++index)
         EXPECT_EQ(plugin->GetParam(index)->GetCanAutomate(), index != kUnusedAutoGain && index != kPreEqRespect)
@@ -196,16 +233,20 @@ TEST(AubrevaneParameters, EachParameterReachesItsSettingsField)
     }
 }
 
-TEST(AubrevaneParameters, ASwitchSetToExactlyOneHalfCountsAsOn)
+// A switch stores only 0 or 1: the host's one half is rounded up before the plug-in reads it.
+TEST(AubrevaneParameters, AHostSwitchAtOneHalfArrivesOnAndJustBelowArrivesOff)
 {
     const auto plugin = preparedPlugin();
-    for (const auto& [value, on] : {std::pair{0.0, false}, {0.5, true}, {0.0, false}, {0.4999, false}})
+    for (const auto& [value, on] : {std::pair{0.5, true}, {0.4999, false}, {0.5, true}, {0.0, false}})
     {
-        plugin->GetParam(kLowPassOn)->Set(value);
-        plugin->GetParam(kPreEq4Shelf)->Set(value);
+        SCOPED_TRACE(value);
+        ASSERT_EQ(plugin->HostSetParameter(kLowPassOn, value), iplug::kAUNoErr);
+        plugin->GetParam(kPreEq4Shelf)->SetNormalized(value);
+        EXPECT_EQ(plugin->GetParam(kLowPassOn)->Value(), on ? 1.0 : 0.0);
+        EXPECT_EQ(plugin->GetParam(kPreEq4Shelf)->Value(), on ? 1.0 : 0.0);
         const ToneSettings settings = plugin->settingsFromParameters();
-        EXPECT_EQ(settings.lowPassOn, on) << value;
-        EXPECT_EQ(settings.preEq[3].shelf, on) << value;
+        EXPECT_EQ(settings.lowPassOn, on);
+        EXPECT_EQ(settings.preEq[3].shelf, on);
     }
 }
 

@@ -1,0 +1,76 @@
+#include "dsp/FilterDesign.h"
+
+#include <cmath>
+
+namespace aubrevane::dsp
+{
+
+namespace
+{
+
+constexpr double kPi = 3.14159265358979323846;
+
+} // namespace
+
+BiquadCoefficients peakingFromAmplitude(double A, double cosW0, double alpha) noexcept
+{
+    const double d = 1.0 + alpha / A;
+    BiquadCoefficients c;
+    c.b0 = (1.0 + alpha * A) / d;
+    c.b1 = -2.0 * cosW0 / d;
+    c.b2 = (1.0 - alpha * A) / d;
+    c.a1 = c.b1;
+    c.a2 = (1.0 - alpha / A) / d;
+    return c;
+}
+
+BiquadCoefficients peaking(double gainDecibels, double cosW0, double alpha) noexcept
+{
+    return peakingFromAmplitude(std::pow(10.0, gainDecibels / 40.0), cosW0, alpha);
+}
+
+BiquadCoefficients highPass(double hertz, double fs) noexcept
+{
+    const double w0 = 2.0 * kPi * hertz / fs, cosW0 = std::cos(w0);
+    const double alpha = std::sin(w0) / 1.4142135623730951, d = 1.0 + alpha;
+    BiquadCoefficients c;
+    c.b0 = c.b2 = (1.0 + cosW0) / 2.0 / d;
+    c.b1 = -(1.0 + cosW0) / d;
+    c.a1 = -2.0 * cosW0 / d;
+    c.a2 = (1.0 - alpha) / d;
+    return c;
+}
+
+BiquadCoefficients lowPass(double hertz, double fs) noexcept
+{
+    const double w0 = 2.0 * kPi * hertz / fs, cosW0 = std::cos(w0);
+    const double alpha = std::sin(w0) / 1.4142135623730951, d = 1.0 + alpha;
+    BiquadCoefficients c;
+    c.b0 = c.b2 = (1.0 - cosW0) / 2.0 / d;
+    c.b1 = (1.0 - cosW0) / d;
+    c.a1 = -2.0 * cosW0 / d;
+    c.a2 = (1.0 - alpha) / d;
+    return c;
+}
+
+BiquadCoefficients bandPass(double cosW0, double alpha) noexcept
+{
+    const double d = 1.0 + alpha;
+    BiquadCoefficients c;
+    c.b0 = alpha / d;
+    c.b1 = 0.0;
+    c.b2 = -alpha / d;
+    c.a1 = -2.0 * cosW0 / d;
+    c.a2 = (1.0 - alpha) / d;
+    return c;
+}
+
+double powerResponse(const BiquadCoefficients& c, double w) noexcept
+{
+    const double cos1 = std::cos(w), sin1 = std::sin(w), cos2 = std::cos(2.0 * w), sin2 = std::sin(2.0 * w);
+    const double numRe = c.b0 + c.b1 * cos1 + c.b2 * cos2, numIm = -(c.b1 * sin1 + c.b2 * sin2);
+    const double denRe = 1.0 + c.a1 * cos1 + c.a2 * cos2, denIm = -(c.a1 * sin1 + c.a2 * sin2);
+    return (numRe * numRe + numIm * numIm) / (denRe * denRe + denIm * denIm);
+}
+
+} // namespace aubrevane::dsp
