@@ -69,17 +69,17 @@ public:
     /** Why the last network step did what it did, for a caller that reports on it. */
     enum class Outcome
     {
-        kNotRun,       // no step yet, or its clock or permission failed
-        kSwitchedOff,  // the off-switch file is there
-        kNoPermission, // the process may not use the network
-        kNotDue,       // fetched less than 600 seconds ago; the record stays as it was
-        kStampNotWritten,
-        kNoAnswer,       // no usable response (refused, time-out, redirect, stopped)
-        kFailedStatus,   // the server answered, with a status other than 200
-        kNotAFeed,       // a 200 answer that is not a JSON object
-        kFeedTooLarge,   // a feed that the record could not hold; the old feed stays
-        kFeedNotWritten, // a good feed, but the record could not be replaced; the old feed stays
-        kFetched         // a good feed, now in the record
+        kNotRun,          // no step yet, or its clock or permission failed
+        kSwitchedOff,     // the off-switch file is there
+        kNoPermission,    // the process may not use the network
+        kNotDue,          // fetched less than 600 seconds ago; the record stays as it was
+        kStampNotWritten, // the stamp could not be written, so nothing was fetched
+        kNoAnswer,        // no usable response (refused, time-out, redirect, stopped)
+        kFailedStatus,    // the server answered, with a status other than 200
+        kNotAFeed,        // a 200 answer that is not a JSON object
+        kFeedTooLarge,    // a feed that the record could not hold; the old feed stays
+        kFeedNotWritten,  // a good feed, but the record could not be replaced; the old feed stays
+        kFetched          // a good feed, now in the record
     };
 
     struct StepReport
@@ -101,7 +101,8 @@ public:
     UpdateCheck(const UpdateCheck&) = delete;
     UpdateCheck& operator=(const UpdateCheck&) = delete;
 
-    /** Background thread only: fetches the feed when due, blocking for the length of one request. */
+    /** Background thread only: fetches the feed when due, blocking for the length of one request; lastStep()
+     *  then says what it did. */
     void checkIfDue();
     /** Any thread but audio: recomputes the enabled flag and the notice from the files. */
     void reload();
