@@ -17,7 +17,8 @@ namespace iplug
  * The Audio Unit (version 2) wrapper: a plug-in class derives from it and the factory record's selectors reach it.
  * Each host-facing operation below is what one selector does; the selector functions catch every exception and
  * turn it into kAUErrFailure, so nothing thrown crosses into the host. The host calls everything on its main thread
- * except Render (its audio thread) and the reset and bypass requests (any thread), which Render takes at its start.
+ * except Render (its audio thread), the reset and bypass requests (any thread), which Render takes at its start, and
+ * background work (a background thread of its own).
  */
 class IPlugAU : public IPlugAPIBase, public IPlugProcessor
 {
