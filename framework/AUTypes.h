@@ -91,7 +91,9 @@ enum EAUSelector : std::int16_t
     kAUCloseEditorSelect,
     kAUSetHostCallbacksSelect,
     kAUGetPlugInObjectSelect,
-    kAUGetLatencySelect
+    kAUGetLatencySelect,
+    kAURunBackgroundWorkSelect,
+    kAUEndBackgroundWorkSelect
 };
 
 enum EAUParameterFlags : std::uint32_t
@@ -154,5 +156,11 @@ using AUSetHostCallbacksProc = OSStatus (*)(void* self, const AUHostCallbacks* c
 /** The plug-in object itself (an iplug::IPlugAU*), for a host built with the plug-in's own headers. */
 using AUGetPlugInObjectProc = OSStatus (*)(void* self, void** object);
 using AUGetLatencyProc = OSStatus (*)(void* self, int* samples);
+/** A background thread of the host's, never its audio or main thread: runs the plug-in's slow work once (such as a
+ *  network step) and returns when it is done, which may take seconds. kAUErrBusy once the work was ended. */
+using AURunBackgroundWorkProc = OSStatus (*)(void* self);
+/** Main thread: background work under way ends early and no more starts. A host calls it before it joins its
+ *  background thread; closing the instance does the same and then waits for the work still under way. */
+using AUEndBackgroundWorkProc = OSStatus (*)(void* self);
 
 } // namespace iplug

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
 #include <utility>
@@ -188,6 +190,50 @@ OSStatus getLatencyProc(void* self, int* samples)
                        if (samples == nullptr)
                            return kAUErrInvalidParameter;
                        *samples = p.GetLatency();
+                       return kAUNoErr;
+                   });
+}
+
+/** Guards every record's backgroundCalls and closing; process-wide, so a background call never needs the record
+ *  after it has left the plug-in. */
+std::mutex& backgroundMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::condition_variable& backgroundLeft()
+{
+    static std::condition_variable left;
+    return left;
+}
+
+OSStatus runBackgroundWorkProc(void* self)
+{
+    if (self == nullptr)
+        return kAUErrNotConstructed;
+    AUInstanceRecord* record = recordOf(self);
+    {
+        const std::lock_guard lock(backgroundMutex());
+        if (record->closing)
+            return kAUErrBusy;
+        ++record->backgroundCalls;
+    }
+    const OSStatus status = guarded(self, [](IPlugAU& p) -> OSStatus { return p.HostRunBackgroundWork(); });
+    {
+        const std::lock_guard lock(backgroundMutex());
+        --record->backgroundCalls; // the last touch of the record: Close may free it from here on
+    }
+    backgroundLeft().notify_all();
+    return status;
+}
+
+OSStatus endBackgroundWorkProc(void* self)
+{
+    return guarded(self,
+                   [](IPlugAU& p) -> OSStatus
+                   {
+                       p.HostEndBackgroundWork();
                        return kAUNoErr;
                    });
 }
@@ -448,8 +494,17 @@ void IPlugAU::HostSetCallbacks(const AUHostCallbacks& callbacks)
         SetFileDialogHook(nullptr);
 }
 
+OSStatus IPlugAU::HostRunBackgroundWork()
+{
+    if (backgroundEnded.load())
+        return kAUErrBusy;
+    OnBackgroundWork(backgroundEnded);
+    return kAUNoErr;
+}
+
 void IPlugAU::BeginClosing()
 {
+    HostEndBackgroundWork();
     if (closing)
         return;
     closing = true;
@@ -510,16 +565,25 @@ OSStatus IPlugAU::AUClose(void* self) noexcept
     if (self == nullptr)
         return kAUErrInvalidParameter;
     AUInstanceRecord* record = recordOf(self);
-    if (IPlugAU* plug = std::exchange(record->plug, nullptr))
+    {
+        const std::lock_guard lock(backgroundMutex());
+        record->closing = true;
+    }
+    if (IPlugAU* plug = record->plug)
     {
         try
         {
-            plug->BeginClosing(); // the editor closes while the whole object still exists
+            plug->BeginClosing(); // ends background work, and closes the editor while the whole object still exists
         }
         catch (...)
         {
             // closing the editor failed; destroying the object still has to happen
         }
+        // Work under way saw its stop request; it leaves the plug-in before the object goes.
+        std::unique_lock lock(backgroundMutex());
+        backgroundLeft().wait(lock, [record] { return record->backgroundCalls == 0; });
+        lock.unlock();
+        record->plug = nullptr;
         record->destruct(plug);
     }
     std::free(record->allocation);
@@ -564,6 +628,10 @@ AudioComponentMethod IPlugAU::AULookup(std::int16_t selector) noexcept
         return method<AUGetPlugInObjectProc>(&getPlugInObjectProc);
     case kAUGetLatencySelect:
         return method<AUGetLatencyProc>(&getLatencyProc);
+    case kAURunBackgroundWorkSelect:
+        return method<AURunBackgroundWorkProc>(&runBackgroundWorkProc);
+    case kAUEndBackgroundWorkSelect:
+        return method<AUEndBackgroundWorkProc>(&endBackgroundWorkProc);
     default:
         return nullptr;
     }

@@ -17,8 +17,9 @@ namespace iplug
  * The Audio Unit (version 2) wrapper: a plug-in class derives from it and the factory record's selectors reach it.
  * Each host-facing operation below is what one selector does; the selector functions catch every exception and
  * turn it into kAUErrFailure, so nothing thrown crosses into the host. The host calls everything on its main thread
- * except Render (its audio thread) and the reset and bypass requests (any thread), which Render takes at its start.
- * A bypass switch resets the plug-in; while the host's bypass is on, Render passes the input through unchanged.
+ * except Render (its audio thread), the reset and bypass requests (any thread), which Render takes at its start, and
+ * background work (a background thread of its own). A bypass switch resets the plug-in; while the host's bypass is
+ * on, Render passes the input through unchanged.
  */
 class IPlugAU : public IPlugAPIBase, public IPlugProcessor
 {
@@ -53,8 +54,19 @@ public:
     OSStatus HostOpenEditor(void* parent);
     OSStatus HostCloseEditor();
     void HostSetCallbacks(const AUHostCallbacks& callbacks);
-    /** Closing has begun: the editor closes, the timer stops and no later idle call runs. */
+    /** A host's background thread: runs OnBackgroundWork once; kAUErrBusy after the work was ended. */
+    OSStatus HostRunBackgroundWork();
+    void HostEndBackgroundWork() { backgroundEnded.store(true); } // any thread
+    /** Closing has begun: background work is ended, the editor closes, the timer stops and no later idle call runs. */
     void BeginClosing();
+
+    /**
+     * A host's background thread, never the audio or main thread: the plug-in's slow work, such as a network step.
+     * It may block for seconds, and it runs while the main thread goes on with idle ticks and the editor, so it
+     * touches only what is safe from any thread. stopRequested turns true when the host ends background work or
+     * closes the instance; the work should then return soon. Does nothing unless overridden.
+     */
+    virtual void OnBackgroundWork(const std::atomic<bool>& /*stopRequested*/) {}
 
     // Passed on to the host's callbacks; main thread, from the editor or a state restore.
     void BeginInformHostOfParamChange(int paramIdx) override;
@@ -78,6 +90,7 @@ private:
     std::atomic<bool> initialized{false};
     std::atomic<bool> resetRequested{false};
     std::atomic<int> bypassRequest{-1}; // -1 none, else the requested bypass state
+    std::atomic<bool> backgroundEnded{false};
     bool closing = false;
     int hostCallDepth = 0; // calls into the host's parameter callbacks under way
     int maxFrames = 0;
@@ -100,6 +113,9 @@ struct AUInstanceRecord
     InstanceInfo info;
     void* storage;    // sized and aligned for the plug-in class
     void* allocation; // what Close frees
+    // Guarded by one process-wide mutex, so that Close can wait for background work before it frees the record.
+    int backgroundCalls; // background-work calls inside the plug-in
+    bool closing;        // Close has begun: no background work starts
 };
 
 /** Builds the plug-in class in place. */
@@ -144,6 +160,8 @@ template <class Plug, bool DoesMIDI> struct IPlugAUFactory
         record->info = info;
         record->storage = record->object;
         record->allocation = memory;
+        record->backgroundCalls = 0;
+        record->closing = false;
         return &record->plugInInterface;
     }
 };

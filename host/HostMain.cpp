@@ -5,7 +5,6 @@
 #include "host/HostedPlugin.h"
 #include "host/ProductOperations.h"
 #include "host/SoundFile.h"
-#include "wendlebrak/updates/BackgroundRunner.h"
 
 #include <unistd.h>
 
@@ -433,13 +432,10 @@ int main(int argc, char** argv)
             std::printf("%s\n", product->statusLine().c_str());
         else
         {
-            std::string notice, error;
-            const bool checked = product->checkForUpdates(notice, error);
-            // One check a run: the runner's thread ends here, and the TLS library's state on it with it.
-            wendlebrak::updates::BackgroundRunner::shared().stop();
-            if (!checked)
+            std::string line, error;
+            if (!product->checkForUpdates(line, error))
                 throw Failure{error};
-            std::printf("%s\n", notice.empty() ? "no newer version is available" : ("newer version: " + notice).c_str());
+            std::printf("%s\n", line.c_str());
         }
         return 0;
     }

@@ -1,6 +1,7 @@
 #include "host/HostedPlugin.h"
 
 #include "framework/AUTypes.h"
+#include "wendlebrak/updates/BackgroundRunner.h"
 
 #include <dlfcn.h>
 
@@ -56,16 +57,26 @@ struct HostedPlugin::Impl
     bool answerYes = false;
     std::vector<ShownMessageBox> shownBoxes;
     AUHostCallbacks callbacks{};
+    wendlebrak::updates::BackgroundRunner background; // the plug-in's slow work, away from the main thread
 
     template <typename Proc> Proc find(EAUSelector selector) const
     {
         return reinterpret_cast<Proc>(record->Lookup(selector));
     }
 
+    /** Background thread. */
+    OSStatus runBackgroundWork() const { return find<AURunBackgroundWorkProc>(kAURunBackgroundWorkSelect)(record); }
+
     ~Impl()
     {
         if (record != nullptr)
+        {
+            // Work under way ends its transfer early; the thread is joined while the record and the code still exist.
+            if (opened)
+                find<AUEndBackgroundWorkProc>(kAUEndBackgroundWorkSelect)(record);
+            background.stop();
             record->Close(record); // destroys the instance when Open made one, and frees the record
+        }
         if (library != nullptr)
             dlclose(library);
     }
@@ -126,7 +137,7 @@ std::unique_ptr<HostedPlugin> HostedPlugin::load(const std::filesystem::path& bu
         return nullptr;
     }
     impl->opened = true;
-    for (int selector = kAUInitializeSelect; selector <= kAUGetLatencySelect; ++selector)
+    for (int selector = kAUInitializeSelect; selector <= kAUEndBackgroundWorkSelect; ++selector)
         if (impl->record->Lookup(static_cast<std::int16_t>(selector)) == nullptr)
         {
             error = "the plug-in lacks host call " + std::to_string(selector);
@@ -248,6 +259,18 @@ void HostedPlugin::printMessageBoxes()
 {
     for (const ShownMessageBox& box : takeMessageBoxes())
         std::fprintf(stderr, "%s: %s\n", box.title.c_str(), box.text.c_str());
+}
+
+bool HostedPlugin::runBackgroundWork()
+{
+    OSStatus status = kAUErrFailure;
+    const bool ran = impl->background.runAndWait([this, &status] { status = impl->runBackgroundWork(); });
+    return ran && status == kAUNoErr;
+}
+
+bool HostedPlugin::startBackgroundWork()
+{
+    return impl->background.post([work = impl.get()] { work->runBackgroundWork(); });
 }
 
 void* HostedPlugin::object() const

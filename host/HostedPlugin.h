@@ -75,6 +75,13 @@ public:
     /** Takes the boxes shown since the last call and prints each as a line on stderr. */
     void printMessageBoxes();
 
+    /** Runs the plug-in's background work (its update check's network step) once on this instance's background
+     *  thread and waits for it; false when it did not run. Main thread, which then waits for the network. */
+    bool runBackgroundWork();
+    /** Starts the same work on the background thread and returns at once; false when it could not be started.
+     *  Destroying the instance ends work under way early and joins the thread before the bundle is unloaded. */
+    bool startBackgroundWork();
+
     /** The plug-in object (an iplug::IPlugAU*) for operations that are not host calls. */
     void* object() const;
 

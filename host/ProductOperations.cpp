@@ -4,11 +4,12 @@
 #include "framework/igraphics/ITextControl.h"
 #include "offline/FactoryTargets.h"
 #include "plugin/Aubrevane.h"
-#include "wendlebrak/updates/BackgroundRunner.h"
 #include "wendlebrak/updates/UpdateCheck.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 namespace aubrevane::host
@@ -36,6 +37,19 @@ struct LearnReading
     bool highPassOn = false;
     bool lowPassOn = false;
 };
+
+/** The line for a check that was not due: when the stored stamp allows the next fetch, in local time. */
+std::string checkedRecently(long long checkedAt, long long now)
+{
+    const long long due = checkedAt + wendlebrak::updates::kCheckIntervalSeconds;
+    const auto dueTime = static_cast<std::time_t>(due);
+    std::tm local{};
+    char clock[32] = "";
+    if (localtime_r(&dueTime, &local) != nullptr)
+        std::strftime(clock, sizeof clock, "%Y-%m-%d %H:%M:%S", &local);
+    return "the feed was checked recently; the next check is due at " + std::string(clock) + " (in " +
+           std::to_string(std::max(0LL, due - now)) + " seconds)";
+}
 
 } // namespace
 
@@ -162,63 +176,64 @@ std::string ProductOperations::statusLine()
     return line;
 }
 
-bool ProductOperations::checkForUpdates(std::string& notice, std::string& error)
+bool ProductOperations::checkForUpdates(std::string& line, std::string& error)
 {
-    notice.clear();
     const auto updates = product.updates();
     if (!updates)
     {
         error = "this plug-in has no update check";
         return false;
     }
+    // The plug-in's own network step, on the instance's background thread; the main thread waits for it here.
+    if (!plugin.runBackgroundWork())
+    {
+        error = "the update check could not be started";
+        return false;
+    }
 
-    // The plug-in's own check, with its clock, permission, folder and address, plus a transport that keeps the
-    // server's answer: a failed request leaves the record as it was, so the record alone cannot tell it apart.
-    wendlebrak::updates::Config config = updates->config;
-    int status = -1; // -1: the check made no request (asked less than 600 seconds ago, switched off or no folder)
-    std::string body;
-    config.fetch = [fetch = config.fetch, &status, &body](const std::string& url)
-    {
-        auto result = fetch(url);
-        status = result.status;
-        body = result.body;
-        return result;
-    };
-    {
-        wendlebrak::updates::UpdateCheck check(std::move(config));
-        // the network step blocks for up to the transport's time-out, so it runs on the process's background runner
-        if (!wendlebrak::updates::BackgroundRunner::shared().runAndWait([&check] { check.checkIfDue(); }))
-        {
-            error = "the update check could not be started";
-            return false;
-        }
-    }
-    updates->reload();
-
-    if (status == 0)
-    {
-        error = "the update check failed: no answer from " + updates->config.feedUrl;
-        return false;
-    }
-    if (status > 0 && status != 200)
-    {
-        error = "the update check failed: the server answered " + std::to_string(status);
-        return false;
-    }
-    if (status == 200 && updates->readRecord().feed != body)
-    {
-        error = "the update check failed: the server's answer is not an update feed";
-        return false;
-    }
+    using Outcome = wendlebrak::updates::UpdateCheck::Outcome;
+    const auto step = updates->lastStep();
     const auto state = updates->state();
-    if (!state.enabled)
+    const std::string failed = "the update check failed: ";
+    switch (step.outcome)
     {
+    case Outcome::kFetched:
+    case Outcome::kNotDue:
+        if (state.notice)
+            line = "newer version: " + state.notice->version + " " + state.notice->url;
+        else if (step.outcome == Outcome::kFetched)
+            line = "no newer version is available";
+        else
+            line = checkedRecently(step.checkedAt, updates->config.now());
+        return true;
+    case Outcome::kSwitchedOff:
         error = "the update check is switched off";
-        return false;
+        break;
+    case Outcome::kNoPermission:
+        error = "the update check may not use the network";
+        break;
+    case Outcome::kStampNotWritten:
+    case Outcome::kFeedNotWritten:
+        error = updates->config.directory.empty() ? "the update check has no folder for its record"
+                                                  : failed + "could not write " + updates->recordFile().string();
+        break;
+    case Outcome::kNoAnswer:
+        error = failed + "no answer from " + updates->config.feedUrl;
+        break;
+    case Outcome::kFailedStatus:
+        error = failed + "the server answered " + std::to_string(step.status);
+        break;
+    case Outcome::kNotAFeed:
+        error = failed + "the server's answer is not an update feed";
+        break;
+    case Outcome::kFeedTooLarge:
+        error = failed + "the server's update feed is too large to keep";
+        break;
+    case Outcome::kNotRun:
+        error = "the update check did not run";
+        break;
     }
-    if (state.notice)
-        notice = state.notice->version + " " + state.notice->url;
-    return true;
+    return false;
 }
 
 } // namespace aubrevane::host

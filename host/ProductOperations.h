@@ -46,11 +46,12 @@ public:
     std::string statusLine();
 
     /**
-     * Runs the update check's network step once (it asks the server at most once per 600 seconds); the notice, or
-     * empty when no newer version is known. False with a message when the server could not be asked or answered
-     * with a failure.
+     * Runs the plug-in's own network step once on the background thread (it asks the server at most once per 600
+     * seconds) and fills the line that reports its update check: the newer version, that there is none, or that the
+     * feed was checked recently and when the next check is due. False with a message when the step could not ask
+     * the server or the server's answer was a failure.
      */
-    [[nodiscard]] bool checkForUpdates(std::string& notice, std::string& error);
+    [[nodiscard]] bool checkForUpdates(std::string& line, std::string& error);
 
 private:
     ProductOperations(HostedPlugin& plugin, Aubrevane& product) : plugin(plugin), product(product) {}

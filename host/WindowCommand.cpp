@@ -178,6 +178,9 @@ int runEditorWindow(const EditorOptions& options, const char* argv0)
         [&window](iplug::igraphics::EFileAction action, const char* extensions, std::string& path)
         { return window->runFilePrompt(action, extensions, path); });
 
+    // The update check's network step runs once beside the open window; the pill shows what it finds. Closing the
+    // instance at the end stops a transfer still under way.
+    plugin->startBackgroundWork();
     player.start(*plugin);
     window->run([&plugin] { plugin->idle(); }, iplug::IPlugAPIBase::kIdleIntervalMs);
     player.stop();

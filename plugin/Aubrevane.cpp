@@ -3,6 +3,7 @@
 #include "framework/AppSupportPath.h"
 #include "framework/igraphics/IGraphics.h"
 #include "plugin/Version.h"
+#include "wendlebrak/net/Http.h"
 #include "wendlebrak/updates/UpdateCheck.h"
 
 #include <algorithm>
@@ -131,6 +132,12 @@ Aubrevane::~Aubrevane()
     learnCancelRequested.store(true); // a reference analysis under way stops at its next block
     if (learnThread.joinable())
         learnThread.join();
+}
+
+void Aubrevane::OnBackgroundWork(const std::atomic<bool>& stopRequested)
+{
+    const wendlebrak::net::StopScope transfersEndWith(stopRequested);
+    updateHook();
 }
 
 iplug::igraphics::IGraphics* Aubrevane::makeGraphics()

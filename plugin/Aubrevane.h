@@ -36,9 +36,9 @@ class UpdateCheck;
  * target operations. One object per instance, built in place by the factory.
  *
  * Threads: the host's audio thread runs ProcessBlock (and OnReset at the start of a render); everything else runs on
- * the main thread, except the reference-file worker (learnFromFile) and updateHook's background caller. Targets cross
- * threads only through the TargetSnapshot records and their pending flags; labelMutex guards the three labels and
- * is never taken on the audio thread.
+ * the main thread, except the reference-file worker (learnFromFile) and updateHook, which the host's background
+ * thread runs through OnBackgroundWork. Targets cross threads only through the TargetSnapshot records and their
+ * pending flags; labelMutex guards the three labels and is never taken on the audio thread.
  */
 class Aubrevane : public iplug::IPlugAU
 {
@@ -56,6 +56,8 @@ public:
     void OnIdle() override;
     void OnReset() override; // audio thread before a render, or main thread while rendering is stopped
     void ProcessBlock(double** inputs, double** outputs, int nFrames) override; // audio thread
+    /** A host's background thread: runs updateHook once; closing the instance ends its transfer early. */
+    void OnBackgroundWork(const std::atomic<bool>& stopRequested) override;
 
     // Parameters to engine settings; audio thread, once per block.
     aubrevane::dsp::ToneSettings settingsFromParameters() const noexcept;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace
@@ -20,6 +21,7 @@ protected:
     void SetUp() override
     {
         ProbePlug::destroyed = 0;
+        ProbePlug::destroyedDuringBackgroundWork = false;
         ProbePlug::throwInConstructor = false;
     }
     void TearDown() override { ProbePlug::throwInConstructor = false; }
@@ -70,10 +72,10 @@ TEST_F(IPlugAUFactory, ThrowingConstructorMakesOpenFailAndCloseOnlyFrees)
 
 TEST_F(IPlugAUFactory, LookupKnowsEverySelectorAndNothingElse)
 {
-    for (int selector = kAUInitializeSelect; selector <= kAUGetLatencySelect; ++selector)
+    for (int selector = kAUInitializeSelect; selector <= kAUEndBackgroundWorkSelect; ++selector)
         EXPECT_NE(IPlugAU::AULookup(static_cast<std::int16_t>(selector)), nullptr) << selector;
     EXPECT_EQ(IPlugAU::AULookup(0), nullptr);
-    EXPECT_EQ(IPlugAU::AULookup(kAUGetLatencySelect + 1), nullptr);
+    EXPECT_EQ(IPlugAU::AULookup(kAUEndBackgroundWorkSelect + 1), nullptr);
 }
 
 TEST_F(IPlugAUFactory, LegacyEntryAnswersCanDoAndVersion)
@@ -224,6 +226,34 @@ TEST_F(IPlugAUFactory, ExceptionsInThePlugInBecomeAStatus)
     EXPECT_EQ(probe.proc<AUIdleProc>(kAUIdleSelect)(probe.record), kAUErrOutOfMemory);
     probe.plug().idleHook = nullptr;
     EXPECT_EQ(probe.proc<AUIdleProc>(kAUIdleSelect)(probe.record), kAUNoErr); // the timer survived the throw
+}
+
+TEST_F(IPlugAUFactory, BackgroundWorkRunsUntilEndedAndNeverAfter)
+{
+    OpenedProbe probe;
+    const auto run = probe.proc<AURunBackgroundWorkProc>(kAURunBackgroundWorkSelect);
+    EXPECT_EQ(run(probe.record), kAUNoErr);
+    EXPECT_EQ(probe.plug().backgroundRuns, 1);
+    EXPECT_EQ(probe.proc<AUEndBackgroundWorkProc>(kAUEndBackgroundWorkSelect)(probe.record), kAUNoErr);
+    EXPECT_EQ(run(probe.record), kAUErrBusy);
+    EXPECT_EQ(probe.plug().backgroundRuns, 1);
+}
+
+TEST_F(IPlugAUFactory, CloseStopsBackgroundWorkUnderWayAndDestroysOnlyAfterIt)
+{
+    OpenedProbe probe;
+    ProbePlug& plug = probe.plug();
+    plug.backgroundBlocksUntilStopped = true;
+    iplug::OSStatus status = kAUErrFailure;
+    std::thread host([&] { status = probe.proc<AURunBackgroundWorkProc>(kAURunBackgroundWorkSelect)(probe.record); });
+    while (!plug.backgroundRunning.load())
+        std::this_thread::yield();
+    EXPECT_EQ(probe.record->Close(probe.record), kAUNoErr);
+    probe.record = nullptr;
+    EXPECT_EQ(ProbePlug::destroyed, 1);
+    host.join();
+    EXPECT_EQ(status, kAUNoErr);
+    EXPECT_FALSE(ProbePlug::destroyedDuringBackgroundWork);
 }
 
 } // namespace

@@ -33,6 +33,7 @@ public:
 
     static inline int destroyed = 0;
     static inline bool throwInConstructor = false;
+    static inline bool destroyedDuringBackgroundWork = false;
 
     explicit ProbePlug(const iplug::InstanceInfo& info) : IPlugAU(info, kConfig)
     {
@@ -42,7 +43,11 @@ public:
         if (throwInConstructor)
             throw std::runtime_error("constructor failed");
     }
-    ~ProbePlug() override { ++destroyed; }
+    ~ProbePlug() override
+    {
+        ++destroyed;
+        destroyedDuringBackgroundWork = destroyedDuringBackgroundWork || backgroundRunning.load();
+    }
 
     void ProcessBlock(double** inputs, double** outputs, int nFrames) override
     {
@@ -87,6 +92,15 @@ public:
 
     void OnParamChange(int paramIdx, iplug::EParamSource source) override { changes.push_back({paramIdx, source}); }
 
+    void OnBackgroundWork(const std::atomic<bool>& stopRequested) override
+    {
+        backgroundRunning.store(true);
+        ++backgroundRuns;
+        while (backgroundBlocksUntilStopped && !stopRequested.load())
+            std::this_thread::yield(); // a transfer that ends only when asked to
+        backgroundRunning.store(false);
+    }
+
     std::atomic<int> blocks{0};
     std::atomic<int> resets{0};
     std::thread::id resetThread;
@@ -100,6 +114,9 @@ public:
     bool allChannelsPresent = true;
     bool failAppend = false;
     std::vector<std::pair<int, iplug::EParamSource>> changes;
+    std::atomic<int> backgroundRuns{0};
+    std::atomic<bool> backgroundRunning{false};
+    bool backgroundBlocksUntilStopped = false;
 };
 
 using ProbeFactory = iplug::IPlugAUFactory<ProbePlug, false>;

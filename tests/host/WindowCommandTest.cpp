@@ -4,6 +4,7 @@
 #include "framework/igraphics/IPopupMenu.h"
 #include "framework/igraphics/X11Window.h"
 #include "support/GraphicsTestDelegate.h"
+#include "support/LoopbackHttpServer.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h> // before Xlib, whose None macro breaks it
@@ -473,7 +474,15 @@ TEST(WindowCommand, WithoutADisplayFailsWithOneLine)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
 }
 
-/** The host's editor window on a private X server. */
+/** The feed's answer: 200 with `body`. */
+aubrevane::test::HttpReply feedReply(const std::string& body)
+{
+    aubrevane::test::HttpReply reply;
+    reply.bytes = aubrevane::test::LoopbackHttpServer::response(200, body);
+    return reply;
+}
+
+/** The host's editor window on a private X server, with its update check asking a loopback feed. */
 class HostWindowTest : public ::testing::Test
 {
 protected:
@@ -491,7 +500,11 @@ protected:
         std::vector<std::string> command = hostCommand({"editor", "--window"});
         command.insert(command.end(), arguments.begin(), arguments.end());
         host = std::make_unique<ChildProcess>(command, folder / "errors.txt",
-                                              [this] { setenv("DISPLAY", server.display().c_str(), 1); });
+                                              [this]
+                                              {
+                                                  setenv("DISPLAY", server.display().c_str(), 1);
+                                                  setenv("WENDLEBRAK_UPDATES_URL", feed->url().c_str(), 1);
+                                              });
         Window window = 0;
         for (int i = 0; i < 400 && window == 0; ++i)
         {
@@ -504,6 +517,8 @@ protected:
 
     Xvfb server;
     std::unique_ptr<TestClient> client;
+    std::unique_ptr<aubrevane::test::LoopbackHttpServer> feed =
+        std::make_unique<aubrevane::test::LoopbackHttpServer>(feedReply("{}")); // nothing newer
     std::unique_ptr<ChildProcess> host;
     const fs::path folder = aubrevane::test::testFolder();
 };
@@ -626,6 +641,60 @@ TEST_F(HostWindowTest, PlayingMovesTheInputMeterUntilTheWindowCloses)
     EXPECT_TRUE(moved) << "the input meter shows the playing file";
     client->closeWindow(window);
     EXPECT_EQ(host->wait(), 0) << errors();
+}
+
+TEST_F(HostWindowTest, OpeningRunsThePlugInsUpdateCheckOnceAndThePillShowsTheNewerVersion)
+{
+    feed = std::make_unique<aubrevane::test::LoopbackHttpServer>(
+        feedReply(R"({"aubrevane":{"version":"1.0.0","page":"/aubrevane/download"}})"));
+    const Window window = start({});
+    ASSERT_NE(window, 0u) << errors();
+
+    // the pill's rest colour inside its bounds in the header, at the stored scale of 1
+    const auto pillPixels = [&]
+    {
+        int width = 0, height = 0;
+        const std::vector<IColor> shot = client->screenshot(window, width, height);
+        int count = 0;
+        for (int y = 49; y < 79 && y < height; ++y)
+            for (int x = 300; x < 460 && x < width; ++x)
+                count += shot[static_cast<std::size_t>(y * width + x)] == IColor{255, 252, 120, 92} ? 1 : 0;
+        return count;
+    };
+    bool shown = false;
+    for (int i = 0; i < 400 && !shown; ++i)
+    {
+        usleep(25000);
+        shown = pillPixels() > 500;
+    }
+    EXPECT_TRUE(shown) << "the update pill shows while the window is open";
+    client->closeWindow(window);
+    EXPECT_EQ(host->wait(), 0) << errors();
+    EXPECT_EQ(feed->requests(), 1);
+
+    // the headless picture never asks, even where a check would be due
+    const fs::path png = folder / "headless.png";
+    const std::string command = "WENDLEBRAK_DATA_DIR='" + (folder / "fresh").string() + "' WENDLEBRAK_UPDATES_URL='" +
+                                feed->url() + "' " + AUBREVANE_HOST_EXE + " editor --png '" + png.string() +
+                                "' > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    feed->stop();
+    EXPECT_EQ(feed->requests(), 1);
+}
+
+TEST_F(HostWindowTest, ClosingWhileTheFeedHangsEndsTheTransferAndExitsCleanly)
+{
+    aubrevane::test::HttpReply silent;
+    silent.mode = aubrevane::test::HttpReply::Mode::Silent;
+    feed = std::make_unique<aubrevane::test::LoopbackHttpServer>(silent);
+    const Window window = start({});
+    ASSERT_NE(window, 0u) << errors();
+    for (int i = 0; i < 400 && feed->requests() == 0; ++i)
+        usleep(25000);
+    ASSERT_EQ(feed->requests(), 1);
+    client->closeWindow(window); // the request is still waiting for an answer
+    EXPECT_EQ(host->wait(), 0) << errors();
+    EXPECT_EQ(errors(), "");
 }
 
 #endif

@@ -13,12 +13,6 @@ BackgroundRunner::~BackgroundRunner()
     stop();
 }
 
-BackgroundRunner& BackgroundRunner::shared()
-{
-    static BackgroundRunner runner;
-    return runner;
-}
-
 bool BackgroundRunner::post(std::function<void()> step)
 {
     if (!step)

@@ -28,9 +28,6 @@ public:
     BackgroundRunner(const BackgroundRunner&) = delete;
     BackgroundRunner& operator=(const BackgroundRunner&) = delete;
 
-    /** The runner owned by the process; it is stopped when the process exits or the library is unloaded. */
-    static BackgroundRunner& shared();
-
     /** Any thread: queues a step. False when the runner was stopped, the queue is full or the step is empty. */
     bool post(std::function<void()> step);
     /** Any thread but the runner's own: runs the step on the runner and waits for it. False when it did not run. */

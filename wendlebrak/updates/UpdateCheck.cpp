@@ -182,11 +182,12 @@ Config UpdateCheck::withDefaults(Config config)
         config.mayUseNetwork = [] { return net::mayUseNetwork(); };
     if (const char* url = std::getenv("WENDLEBRAK_UPDATES_URL"); url != nullptr && *url != '\0')
         config.feedUrl = url;
-    // A relative folder would land wherever the host happens to run, so only an absolute one is taken.
+    // A relative folder is resolved against the working directory once, here, so a later change of directory
+    // cannot move the record; when that fails the folder is empty and the check keeps nothing.
     if (const char* folder = std::getenv("WENDLEBRAK_DATA_DIR"); folder != nullptr && *folder != '\0')
     {
-        if (std::filesystem::path(folder).is_absolute())
-            config.directory = folder;
+        std::error_code error;
+        config.directory = std::filesystem::absolute(folder, error);
     }
     return config;
 }
@@ -216,33 +217,61 @@ UpdateCheck::State UpdateCheck::state() const
     return {generation, notice, enabled};
 }
 
+UpdateCheck::StepReport UpdateCheck::lastStep() const
+{
+    const std::lock_guard lock(mutex);
+    return step;
+}
+
 void UpdateCheck::checkIfDue()
 {
+    StepReport report;
     try
     {
-        if (offSwitchPresent() || !config.mayUseNetwork())
-            return;
-        Record record = readRecord();
-        const long long now = config.now();
-        if (!isDue(now, record.checkedAt))
-            return;
-        // The stamp goes to disk before the request, so no other instance fetches again while this one waits.
-        record.checkedAt = now;
-        if (!writeRecord(record))
-            return;
-        const net::HttpResult result = config.fetch(config.feedUrl);
-        if (result.status != 200 || result.body.size() > kMaxTextBytes)
-            return;
-        const auto feed = parseDocument(result.body);
-        if (!feed || feed->kind != json::Value::kObject)
-            return;
-        record.feed = result.body;
-        [[maybe_unused]] const bool stored = writeRecord(record); // on failure the stamp stays, with the old feed
+        report.outcome = fetchIfDue(report);
     }
     catch (...)
     {
         // A replaced clock, transport or permission that throws counts as a failed check.
     }
+    const std::lock_guard lock(mutex);
+    step = report;
+}
+
+UpdateCheck::Outcome UpdateCheck::fetchIfDue(StepReport& report)
+{
+    if (offSwitchPresent())
+        return Outcome::kSwitchedOff;
+    if (!config.mayUseNetwork())
+        return Outcome::kNoPermission;
+    Record record = readRecord();
+    const long long now = config.now();
+    report.checkedAt = record.checkedAt;
+    if (!isDue(now, record.checkedAt))
+        return Outcome::kNotDue;
+    // The stamp goes to disk before the request, so no other instance fetches again while this one waits.
+    record.checkedAt = now;
+    if (!writeRecord(record))
+        return Outcome::kStampNotWritten;
+    report.checkedAt = now;
+    report.outcome = Outcome::kNoAnswer; // what a transport that throws leaves behind
+    const net::HttpResult result = config.fetch(config.feedUrl);
+    report.status = result.status;
+    if (result.status == 0)
+        return Outcome::kNoAnswer;
+    if (result.status != 200)
+        return Outcome::kFailedStatus;
+    if (result.body.size() > kMaxTextBytes)
+        return Outcome::kFeedTooLarge;
+    const auto feed = parseDocument(result.body);
+    if (!feed || feed->kind != json::Value::kObject)
+        return Outcome::kNotAFeed;
+    // On failure the stamp stays, with the old feed.
+    record.feed = result.body;
+    const std::string line = recordLine(record);
+    if (line.size() > kMaxTextBytes)
+        return Outcome::kFeedTooLarge;
+    return writeFile(recordFile(), line) ? Outcome::kFetched : Outcome::kFeedNotWritten;
 }
 
 void UpdateCheck::reload()
@@ -306,12 +335,17 @@ UpdateCheck::Record UpdateCheck::readRecord() const
     return record;
 }
 
+std::string UpdateCheck::recordLine(const Record& record)
+{
+    return "{\"version\":1,\"checked_at\":" + std::to_string(record.checkedAt) +
+           ",\"feed\":" + json::quote(record.feed) + "}\n";
+}
+
 bool UpdateCheck::writeRecord(const Record& record) const
 {
     if (!hasFolder())
         return false;
-    const std::string line = "{\"version\":1,\"checked_at\":" + std::to_string(record.checkedAt) +
-                             ",\"feed\":" + json::quote(record.feed) + "}\n";
+    const std::string line = recordLine(record);
     // A longer line would read back as no record at all, and every check would then be due at once.
     if (line.size() > kMaxTextBytes)
         return false;

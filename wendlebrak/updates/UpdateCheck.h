@@ -66,6 +66,29 @@ public:
         std::string feed;        // the last good feed text, empty when none
     };
 
+    /** Why the last network step did what it did, for a caller that reports on it. */
+    enum class Outcome
+    {
+        kNotRun,          // no step yet, or its clock or permission failed
+        kSwitchedOff,     // the off-switch file is there
+        kNoPermission,    // the process may not use the network
+        kNotDue,          // fetched less than 600 seconds ago; the record stays as it was
+        kStampNotWritten, // the stamp could not be written, so nothing was fetched
+        kNoAnswer,        // no usable response (refused, time-out, redirect, stopped)
+        kFailedStatus,    // the server answered, with a status other than 200
+        kNotAFeed,        // a 200 answer that is not a JSON object
+        kFeedTooLarge,    // a feed that the record could not hold; the old feed stays
+        kFeedNotWritten,  // a good feed, but the record could not be replaced; the old feed stays
+        kFetched          // a good feed, now in the record
+    };
+
+    struct StepReport
+    {
+        Outcome outcome = Outcome::kNotRun;
+        int status = 0;          // the server's status when it answered
+        long long checkedAt = 0; // the record's stamp after the step; the next fetch is due 600 seconds later
+    };
+
     /** What the editor copies under the mutex. */
     struct State
     {
@@ -78,7 +101,8 @@ public:
     UpdateCheck(const UpdateCheck&) = delete;
     UpdateCheck& operator=(const UpdateCheck&) = delete;
 
-    /** Background thread only: fetches the feed when due, blocking for the length of one request. */
+    /** Background thread only: fetches the feed when due, blocking for the length of one request; lastStep()
+     *  then says what it did. */
     void checkIfDue();
     /** Any thread but audio: recomputes the enabled flag and the notice from the files. */
     void reload();
@@ -86,6 +110,8 @@ public:
     void setEnabled(bool on);
     /** Any thread: a copy of the generation, notice and enabled flag taken under the mutex. */
     [[nodiscard]] State state() const;
+    /** Any thread: what the last checkIfDue did, taken under the mutex. */
+    [[nodiscard]] StepReport lastStep() const;
 
     [[nodiscard]] std::filesystem::path offFile() const;
     [[nodiscard]] std::filesystem::path recordFile() const;
@@ -103,13 +129,17 @@ public:
     static const std::string kOffFileText;
 
     const Config config;
-    mutable std::mutex mutex; // guards notice, enabled and generation; held only to copy them
+    mutable std::mutex mutex; // guards notice, enabled, generation and step; held only to copy them
     std::optional<Notice> notice;
     bool enabled = true;
     uint32_t generation = 0; // wraps
+    StepReport step;
 
 private:
     static Config withDefaults(Config config);
+    [[nodiscard]] static std::string recordLine(const Record& record);
+    /** checkIfDue's work; fills the report's stamp and status as it goes and returns the outcome. */
+    Outcome fetchIfDue(StepReport& report);
     /** Without an absolute folder the check keeps nothing: no file is read, written or removed. */
     [[nodiscard]] bool hasFolder() const { return config.directory.is_absolute(); }
     [[nodiscard]] bool offSwitchPresent() const;

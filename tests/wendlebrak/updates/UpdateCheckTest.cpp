@@ -130,6 +130,9 @@ TEST_F(UpdateCheckTest, FetchesOnlyWhenTheStampIsAtLeast600SecondsOldOrInTheFutu
         check->checkIfDue();
         EXPECT_EQ(fetches, due ? 1 : 0) << now;
         EXPECT_EQ(check->readRecord().checkedAt, due ? now : kStart) << now;
+        const auto step = check->lastStep();
+        EXPECT_EQ(step.outcome, due ? UpdateCheck::Outcome::kFetched : UpdateCheck::Outcome::kNotDue) << now;
+        EXPECT_EQ(step.checkedAt, due ? now : kStart) << now;
     }
 }
 
@@ -175,17 +178,18 @@ TEST_F(UpdateCheckTest, WithoutPermissionNothingIsFetchedOrWritten)
 
 TEST_F(UpdateCheckTest, AnUnusableAnswerKeepsTheStoredFeedButTakesTheNewStamp)
 {
+    using Outcome = UpdateCheck::Outcome;
     const std::string goodFeed = feedWith("0.10.0", "/download");
-    const HttpResult answers[] = {
-        {200, "[1,2]", 0},
-        {200, "{\"aubrevane\":", 0},
-        {200, "", 0},
-        {404, "{}", 0},
-        {500, "{}", 0},
-        {0, "", 0},
-        {200, "{\"a\":\"" + std::string(65536, 'x') + "\"}", 0},
+    const std::pair<HttpResult, Outcome> answers[] = {
+        {{200, "[1,2]", 0}, Outcome::kNotAFeed},
+        {{200, "{\"aubrevane\":", 0}, Outcome::kNotAFeed},
+        {{200, "", 0}, Outcome::kNotAFeed},
+        {{404, "{}", 0}, Outcome::kFailedStatus},
+        {{500, "{}", 0}, Outcome::kFailedStatus},
+        {{0, "", 0}, Outcome::kNoAnswer},
+        {{200, "{\"a\":\"" + std::string(65536, 'x') + "\"}", 0}, Outcome::kFeedTooLarge},
     };
-    for (const auto& answer : answers)
+    for (const auto& [answer, outcome] : answers)
     {
         auto check = make();
         ASSERT_TRUE(check->writeRecord({kStart - 600, goodFeed}));
@@ -195,6 +199,8 @@ TEST_F(UpdateCheckTest, AnUnusableAnswerKeepsTheStoredFeedButTakesTheNewStamp)
         check->reload();
         EXPECT_EQ(readText(check->recordFile()), recordLine(kStart, goodFeed)) << answer.status << answer.body;
         EXPECT_TRUE(check->state().notice) << answer.status;
+        EXPECT_EQ(check->lastStep().outcome, outcome) << answer.status << answer.body.substr(0, 20);
+        EXPECT_EQ(check->lastStep().status, answer.status);
     }
 }
 
@@ -288,6 +294,7 @@ TEST_F(UpdateCheckTest, AFetchedFeedWhoseRecordWouldBeTooLargeKeepsTheOldFeed)
     EXPECT_EQ(fetches, 1);
     EXPECT_EQ(check->readRecord().checkedAt, kStart);
     EXPECT_EQ(check->readRecord().feed, "{}");
+    EXPECT_EQ(check->lastStep().outcome, UpdateCheck::Outcome::kFeedTooLarge); // not reported as a non-feed
 }
 
 struct NoticeCase
@@ -421,6 +428,20 @@ TEST_F(UpdateCheckTest, EnvironmentReplacesTheFolderAndANonEmptyFeedAddress)
     EXPECT_FALSE(fs::exists("share"));
     EXPECT_TRUE(nowhere.state().enabled);
     EXPECT_EQ(fetches, 0);
+}
+
+TEST_F(UpdateCheckTest, ARelativeDataFolderIsTakenFromTheWorkingDirectoryOnce)
+{
+    const fs::path before = fs::current_path();
+    fs::create_directories(folder / "work");
+    fs::current_path(folder / "work");
+    setenv("WENDLEBRAK_DATA_DIR", "shared/wendlebrak", 1);
+    auto check = make();
+    fs::current_path(before); // a later change of directory does not move the record
+    check->checkIfDue();
+    EXPECT_EQ(check->recordFile(), folder / "work/shared/wendlebrak/updates.json");
+    EXPECT_EQ(fetches, 1);
+    EXPECT_EQ(readText(folder / "work/shared/wendlebrak/updates.json"), recordLine(kStart, reply.body));
 }
 
 TEST_F(UpdateCheckTest, ReadFileTakesOnlyRegularFilesUpTo65536Bytes)
