@@ -14,6 +14,7 @@ namespace
 
 using namespace iplug;
 using aubrevane::test::OpenedProbe;
+using aubrevane::test::ProbePlug;
 
 TEST(FrameworkConcurrency, BypassAndResetFromTheMainThreadAreTakenOnTheAudioThread)
 {
@@ -126,6 +127,25 @@ TEST(FrameworkConcurrency, ParameterReadsSeeWholeValues)
         ASSERT_TRUE(value == 20.0 || value == 20000.0 || value == 1000.0) << value;
     }
     writer.join();
+}
+
+TEST(FrameworkConcurrency, CloseStopsBackgroundWorkUnderWayAndDestroysOnlyAfterIt)
+{
+    ProbePlug::destroyed = 0;
+    ProbePlug::destroyedDuringBackgroundWork = false;
+    OpenedProbe probe;
+    ProbePlug& plug = probe.plug();
+    plug.backgroundBlocksUntilStopped = true;
+    iplug::OSStatus status = kAUErrFailure;
+    std::thread host([&] { status = probe.proc<AURunBackgroundWorkProc>(kAURunBackgroundWorkSelect)(probe.record); });
+    while (!plug.backgroundRunning.load())
+        std::this_thread::yield();
+    EXPECT_EQ(probe.record->Close(probe.record), kAUNoErr);
+    probe.record = nullptr;
+    EXPECT_EQ(ProbePlug::destroyed, 1);
+    host.join();
+    EXPECT_EQ(status, kAUNoErr);
+    EXPECT_FALSE(ProbePlug::destroyedDuringBackgroundWork);
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 namespace
@@ -237,23 +236,6 @@ TEST_F(IPlugAUFactory, BackgroundWorkRunsUntilEndedAndNeverAfter)
     EXPECT_EQ(probe.proc<AUEndBackgroundWorkProc>(kAUEndBackgroundWorkSelect)(probe.record), kAUNoErr);
     EXPECT_EQ(run(probe.record), kAUErrBusy);
     EXPECT_EQ(probe.plug().backgroundRuns, 1);
-}
-
-TEST_F(IPlugAUFactory, CloseStopsBackgroundWorkUnderWayAndDestroysOnlyAfterIt)
-{
-    OpenedProbe probe;
-    ProbePlug& plug = probe.plug();
-    plug.backgroundBlocksUntilStopped = true;
-    iplug::OSStatus status = kAUErrFailure;
-    std::thread host([&] { status = probe.proc<AURunBackgroundWorkProc>(kAURunBackgroundWorkSelect)(probe.record); });
-    while (!plug.backgroundRunning.load())
-        std::this_thread::yield();
-    EXPECT_EQ(probe.record->Close(probe.record), kAUNoErr);
-    probe.record = nullptr;
-    EXPECT_EQ(ProbePlug::destroyed, 1);
-    host.join();
-    EXPECT_EQ(status, kAUNoErr);
-    EXPECT_FALSE(ProbePlug::destroyedDuringBackgroundWork);
 }
 
 } // namespace
