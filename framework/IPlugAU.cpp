@@ -569,7 +569,8 @@ OSStatus IPlugAU::AUClose(void* self) noexcept
         const std::lock_guard lock(backgroundMutex());
         record->closing = true;
     }
-    if (IPlugAU* plug = record->plug)
+    IPlugAU* plug = record->plug;
+    if (plug != nullptr)
     {
         try
         {
@@ -579,10 +580,14 @@ OSStatus IPlugAU::AUClose(void* self) noexcept
         {
             // closing the editor failed; destroying the object still has to happen
         }
-        // Work under way saw its stop request; it leaves the plug-in before the object goes.
+    }
+    // Work under way saw its stop request; it leaves the plug-in, and the record, before either goes.
+    {
         std::unique_lock lock(backgroundMutex());
         backgroundLeft().wait(lock, [record] { return record->backgroundCalls == 0; });
-        lock.unlock();
+    }
+    if (plug != nullptr)
+    {
         record->plug = nullptr;
         record->destruct(plug);
     }

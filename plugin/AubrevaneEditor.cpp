@@ -245,8 +245,8 @@ void Aubrevane::OnIdle()
                 title->SetStr(titleText.GetLength() > 0 ? titleText.Get() : "AUBREVANE");
     }
 
-    // A save asked for in an editor that has closed since still runs; only its question, whether to replace an
-    // existing file, finds nobody to ask and is answered No (see ask).
+    // Deferred saves run whether or not an editor is open; without one, the question whether to replace an existing
+    // file is answered No (see ask).
     if (pendingTargetSave)
     {
         const std::string name = std::move(*pendingTargetSave);

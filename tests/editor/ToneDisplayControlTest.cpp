@@ -285,6 +285,12 @@ TEST_F(ToneDisplayPopover, TypedValuesAreParsedClampedOrIgnored)
     pressField(PopoverLayout::kGainField);
     graphics->CommitTextEntry("40");
     EXPECT_EQ(value(kNode2Gain), 18.0);
+    pressField(PopoverLayout::kGainField);
+    graphics->CommitTextEntry("-inf");
+    EXPECT_EQ(value(kNode2Gain), -18.0);
+    pressField(PopoverLayout::kGainField);
+    graphics->CommitTextEntry("1e999");
+    EXPECT_EQ(value(kNode2Gain), 18.0);
     EXPECT_FALSE(display->popoverRect().Empty()); // editing inside keeps the popover open
     EXPECT_TRUE(host.gesturesBalanced());
 }

@@ -86,18 +86,20 @@ TEST_P(CheckUpdates, PrintsWhatTheServerOffers)
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, CheckUpdates,
-    testing::Values(UpdateCase{"NewerVersion", 200, feedOffering("1.0.0"), 0,
-                               "newer version: 1.0.0 https://updates.wendlebrak.com/aubrevane/download\n", ""},
-                    UpdateCase{"SameVersion", 200, feedOffering(aubrevane::plugin::kVersionText), 0,
-                               "no newer version is available\n", ""},
-                    UpdateCase{"OlderVersion", 200, feedOffering("0.1.0"), 0, "no newer version is available\n", ""},
-                    UpdateCase{"ServerError", 500, R"({"error":"down"})", 1, "",
-                               "aubrevane-host: the update check failed: the server answered 500\n"},
-                    UpdateCase{"NotAFeed", 200, "<html>maintenance</html>", 1, "",
-                               "aubrevane-host: the update check failed: the server's answer is not an update feed\n"},
-                    UpdateCase{
-                        "FeedTooLargeToKeep", 200, feedTooLargeToKeep(), 1, "",
-                        "aubrevane-host: the update check failed: the server's update feed is too large to keep\n"}),
+    testing::Values(
+        UpdateCase{"NewerVersion", 200, feedOffering("1.0.0"), 0,
+                   "newer version: 1.0.0 https://updates.wendlebrak.com/aubrevane/download\n", ""},
+        UpdateCase{"SameVersion", 200, feedOffering(aubrevane::plugin::kVersionText), 0,
+                   "no newer version is available\n", ""},
+        UpdateCase{"OlderVersion", 200, feedOffering("0.1.0"), 0, "no newer version is available\n", ""},
+        UpdateCase{"ServerError", 500, R"({"error":"down"})", 1, "",
+                   "aubrevane-host: the update check failed: the server answered 500\n"},
+        UpdateCase{"NotAFeed", 200, "<html>maintenance</html>", 1, "",
+                   "aubrevane-host: the update check failed: the server's answer is not an update feed\n"},
+        UpdateCase{"FeedTooLargeToKeep", 200, feedTooLargeToKeep(), 1, "",
+                   "aubrevane-host: the update check failed: the server's update feed is too large to keep\n"},
+        UpdateCase{"FeedOverTheTransportsLimit", 200, feedOffering("1.0.0") + std::string(70000, ' '), 1, "",
+                   "aubrevane-host: the update check failed: the server's update feed is too large to keep\n"}),
     [](const testing::TestParamInfo<UpdateCase>& info) { return std::string(info.param.name); });
 
 TEST(CheckUpdatesRecord, AskedAgainWithinTenMinutesTheStoredNoticeStandsWithoutARequest)

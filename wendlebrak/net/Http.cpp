@@ -260,7 +260,16 @@ HttpResult perform(const std::string& url, int timeoutSeconds)
     if (!configured)
         return {};
 
-    if (curl_easy_perform(handle) != CURLE_OK || transfer.bodyTooLong || transfer.stopRequested())
+    const CURLcode code = curl_easy_perform(handle);
+    if (transfer.stopRequested())
+        return {};
+    if (code == CURLE_FILESIZE_EXCEEDED || transfer.bodyTooLong)
+    {
+        HttpResult refused; // still no usable response, but the caller can say why
+        refused.bodyTooLarge = true;
+        return refused;
+    }
+    if (code != CURLE_OK)
         return {};
     long status = 0;
     if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status < 100 || status > 999)

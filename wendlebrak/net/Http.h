@@ -13,6 +13,7 @@ struct HttpResult
     int status = 0;     // 0: no usable response (refused address, network failure, time-out, redirect, oversized)
     std::string body;   // at most kMaxBodyBytes, empty unless the response was accepted
     int retryAfter = 0; // the "Retry-After" seconds when they lie from 1 to 3600, else 0
+    bool bodyTooLarge = false; // status 0 because the body was longer than kMaxBodyBytes
 };
 
 /** The largest body a response may carry; a longer one is refused whole. */

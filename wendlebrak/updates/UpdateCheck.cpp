@@ -258,7 +258,7 @@ UpdateCheck::Outcome UpdateCheck::fetchIfDue(StepReport& report)
     const net::HttpResult result = config.fetch(config.feedUrl);
     report.status = result.status;
     if (result.status == 0)
-        return Outcome::kNoAnswer;
+        return result.bodyTooLarge ? Outcome::kFeedTooLarge : Outcome::kNoAnswer;
     if (result.status != 200)
         return Outcome::kFailedStatus;
     if (result.body.size() > kMaxTextBytes)
@@ -266,11 +266,11 @@ UpdateCheck::Outcome UpdateCheck::fetchIfDue(StepReport& report)
     const auto feed = parseDocument(result.body);
     if (!feed || feed->kind != json::Value::kObject)
         return Outcome::kNotAFeed;
-    // On failure the stamp stays, with the old feed.
     record.feed = result.body;
     const std::string line = recordLine(record);
     if (line.size() > kMaxTextBytes)
         return Outcome::kFeedTooLarge;
+    // On failure the stamp stays, with the old feed.
     return writeFile(recordFile(), line) ? Outcome::kFetched : Outcome::kFeedNotWritten;
 }
 

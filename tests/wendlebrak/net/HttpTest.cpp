@@ -174,12 +174,14 @@ TEST(HttpTransport, AcceptsA65536ByteBodyAndRefusesOneByteMoreWithEveryFraming)
             const auto result = send(server.url(), kTimeoutSeconds);
             EXPECT_EQ(result.status, 200) << static_cast<int>(framing);
             EXPECT_EQ(result.body, limit) << static_cast<int>(framing);
+            EXPECT_FALSE(result.bodyTooLarge) << static_cast<int>(framing);
         }
         {
             LoopbackHttpServer server(answer(200, limit + "b", framing));
             const auto result = send(server.url(), kTimeoutSeconds);
             EXPECT_EQ(result.status, 0) << static_cast<int>(framing);
             EXPECT_TRUE(result.body.empty()) << static_cast<int>(framing);
+            EXPECT_TRUE(result.bodyTooLarge) << static_cast<int>(framing);
         }
     }
 }
