@@ -32,7 +32,7 @@ enum EAUStatus : OSStatus
     kAUErrInvalidState = -6,       // a state chunk the plug-in could not read
     kAUErrOutOfMemory = -7,
     kAUErrFailure = -8, // the plug-in failed with an exception; the call was abandoned
-    kAUErrBusy = -9     // the call may not run now (initialise while rendering, a nested call)
+    kAUErrBusy = -9     // the call may not run now (initialise while rendering, nested, work ended)
 };
 
 /** The component a host asks the factory for; the factory does not read it. */
