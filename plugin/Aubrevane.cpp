@@ -191,13 +191,20 @@ ToneSettings Aubrevane::settingsFromParameters() const noexcept
 
 void Aubrevane::OnReset()
 {
+    const bool wasLearning = engine.learning;
     engine.prepare(GetSampleRate());
     settingsApplied = false;
-    // prepare() ends any learning; the next block must not take that for learning that finished by itself
-    lastLearning = false;
     inputMeter.Reset(GetSampleRate());
     outputMeter.Reset(GetSampleRate());
     meterMixBuffer.assign(static_cast<std::size_t>(std::max(1, GetBlockSize())), 0.0);
+    if (wasLearning)
+    {
+        // prepare() ended the learning without finishing it. Say so now: while the host's bypass is on no block
+        // runs, and the editor would go on showing the learning.
+        learningStopped = true;
+        publishView();
+    }
+    lastLearning = false;
 }
 
 void Aubrevane::ProcessBlock(double** inputs, double** outputs, int nFrames)
@@ -267,6 +274,8 @@ void Aubrevane::takeTargetRequests(bool bypassed) noexcept
             }
             else if (values.restoredFromBalance)
             {
+                // The restored parameters shape the offsets, as they did for the target the state published.
+                applyParameterSettings();
                 engine.learnFromBalance(values.offsetDecibels);
                 engine.learning = false;
             }
@@ -287,6 +296,7 @@ void Aubrevane::takeTargetRequests(bool bypassed) noexcept
         engine.learning = false;
         engine.targetOffsetDecibels = {};
         engine.targetBalance = {};
+        publishRequested = true; // the record may show a restored target that this request withdrew
     }
 
     for (auto [pending, record] :
@@ -319,6 +329,18 @@ void Aubrevane::takeTargetRequests(bool bypassed) noexcept
         engine.learning = false;
         learningStopped = true;
     }
+}
+
+void Aubrevane::postTargetRequest(std::atomic<bool>& request) noexcept
+{
+    // The audio thread takes waiting requests in a fixed order, and no block may run between two of them (a stopped
+    // transport, the host's bypass). Withdrawing the older ones gives the outcome a block in between would have.
+    for (auto* pending : {&restoredTargetPending, &clearTargetRequested, &fileBalancePending, &loadedTargetPending})
+        if (pending != &request)
+            pending->store(false);
+    if (&request == &restoredTargetPending || &request == &clearTargetRequested)
+        learnStartRequested.store(false); // both end learning, so learning asked for before them never begins
+    request.store(true);
 }
 
 void Aubrevane::applyParameterSettings() noexcept

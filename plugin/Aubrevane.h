@@ -157,6 +157,8 @@ private:
     void meter(MeterSender& sender, double** channels, int nChannels, int nFrames, int controlTag) noexcept; // audio
     void takeTargetRequests(bool bypassed) noexcept;                                                         // audio
     void applyParameterSettings() noexcept;                                                                  // audio
+    /** Raises one target request and withdraws the older ones still waiting, so the latest request decides. */
+    void postTargetRequest(std::atomic<bool>& request) noexcept; // main thread or the reference worker
     void applyState(const aubrevane::plugin::StoredState& state, const iplug::IByteChunk& chunk);
     static void claimAndWrite(TargetSnapshot& record, const TargetValues& values); // main thread; may yield
     TargetValues offsetsForBalance(const aubrevane::dsp::Balance& balance) const;  // main thread

@@ -182,7 +182,8 @@ void Aubrevane::onClearLearnedTarget()
     }
     int failed = kLearnFailed; // with its reason gone, a failure notice must go too
     learnState.compare_exchange_strong(failed, kLearnIdle);
-    clearTargetRequested.store(true);
+    claimAndWrite(publishedTarget, TargetValues{}); // shown at once, like a restored target
+    postTargetRequest(clearTargetRequested);
 }
 
 void Aubrevane::onLearnFromInput()

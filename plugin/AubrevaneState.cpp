@@ -179,7 +179,7 @@ void Aubrevane::applyState(const StoredState& state, const iplug::IByteChunk& ch
     target.valid = state.targetPresent;
     target.restoredFromBalance = state.version < 2; // a version-1 state holds a balance where later ones hold offsets
     restoredTarget.write(target);
-    restoredTargetPending.store(true);
+    postTargetRequest(restoredTargetPending);
     if (target.restoredFromBalance && target.valid)
         target = offsetsForBalance(state.headTarget);
     target.restoredFromBalance = false;
@@ -189,9 +189,9 @@ void Aubrevane::applyState(const StoredState& state, const iplug::IByteChunk& ch
 // main thread
 TargetValues Aubrevane::offsetsForBalance(const aubrevane::dsp::Balance& balance) const
 {
-    // The published target always holds offsets, since the state chunk stores them. A balance from an old state is
-    // turned into offsets the way the engine will, on a private engine with the restored parameters, so a state
-    // saved before any audio runs does not store the balance as offsets.
+    // The published target always holds offsets, since the state chunk stores them. A balance (from an old state or
+    // a loaded target) is turned into offsets the way the engine will, on a private engine with the current
+    // parameters, so a state saved before any audio runs does not store the balance as offsets.
     auto probe = std::make_unique<aubrevane::dsp::ToneCorrector>();
     probe->prepare(GetSampleRate() > 0.0 ? GetSampleRate() : 48000.0);
     probe->settings = settingsFromParameters();

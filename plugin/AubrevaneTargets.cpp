@@ -108,7 +108,7 @@ void Aubrevane::learnWorker(Aubrevane* plugin, std::string path)
                 std::lock_guard lock(plugin->labelMutex);
                 plugin->referenceLabel = std::filesystem::path(path).filename().string();
             }
-            plugin->fileBalancePending.store(true);
+            plugin->postTargetRequest(plugin->fileBalancePending);
             plugin->learnState.store(kLearnIdle);
             return;
         }
@@ -219,7 +219,8 @@ void Aubrevane::loadTargetFile(const SavedTarget& target)
     int failed = kLearnFailed;
     learnState.compare_exchange_strong(failed, kLearnIdle); // a failure notice goes; an analysis under way stays
     loadedBalance.write(targetFromBalance(copy.balance));
-    loadedTargetPending.store(true);
+    postTargetRequest(loadedTargetPending);
+    claimAndWrite(publishedTarget, offsetsForBalance(copy.balance)); // shown at once, like a restored target
 }
 
 void Aubrevane::saveTargetFile(const std::string& name)

@@ -175,6 +175,9 @@ TEST(AubrevaneAudioRoad, AResetThatEndsLearningKeepsTheHeldTargetAndItsReference
     ASSERT_TRUE(AubrevaneProbe::engine(*plugin).learning);
 
     plugin->OnReset(); // a host reset (new transport run, bypass switch) prepares the engine, which ends learning
+    // While the host's bypass is on no block follows, so the editor must hear of it from the reset itself.
+    EXPECT_FALSE(AubrevaneProbe::view(*plugin).learning.load());
+    EXPECT_EQ(AubrevaneProbe::view(*plugin).learnProgress.load(), 0.0f);
     runBlocks(*plugin, 2, 256);
     plugin->OnIdle();
     EXPECT_FALSE(AubrevaneProbe::engine(*plugin).learning);

@@ -112,6 +112,20 @@ TEST(AubrevaneState, VersionOneStateSavedBeforeAnyAudioKeepsItsBalance)
               spec.headTarget[11] - spec.headTarget[0]);
 }
 
+TEST(AubrevaneState, VersionOneStateSavesTheSameTargetBeforeAndAfterTheNextBlock)
+{
+    StateSpec spec = richSpec(); // tilt 1.5 dB per octave, where the instance held a flat reference
+    spec.version = 1;
+    const auto plugin = preparedPlugin();
+    double* none[2] = {nullptr, nullptr};
+    plugin->ProcessBlock(none, none, 0);
+    ASSERT_GT(restore(*plugin, stateBytes(spec)), 0);
+    const auto before = serialized(*plugin);
+    plugin->ProcessBlock(none, none, 0);
+    EXPECT_EQ(serialized(*plugin), before);
+    EXPECT_EQ(AubrevaneProbe::engine(*plugin).targetBalance, spec.headTarget);
+}
+
 struct VersionCase
 {
     int version;

@@ -1,4 +1,5 @@
 #include "OperationsSupport.h"
+#include "StateBuilder.h"
 
 #include "support/Signals.h"
 #include "support/SoundFiles.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <cstdlib>
 #include <thread>
 
@@ -298,3 +300,63 @@ TEST_F(TargetOperations, DeletingAsksFirst)
 }
 
 } // namespace
+
+TEST_F(TargetOperations, RequestsWithNoBlockBetweenThemEndAsIfOneHadRun)
+{
+    // A preset's state that holds a target and its reference name; the parameters are the plug-in's defaults.
+    StateSpec preset;
+    for (int k = 0; k < 12; ++k)
+        preset.headTarget[k] = preset.balance[k] = 0.5 * k - 3.0;
+    for (int index = 0; index < aubrevane::plugin::kHeadParamCount; ++index)
+        preset.headParams[static_cast<std::size_t>(index)] = plugin->GetParam(index)->GetDefault();
+    for (int index = aubrevane::plugin::kHeadParamCount; index < kNumParams; ++index)
+        preset.tailParams.push_back(plugin->GetParam(index)->GetDefault());
+    const auto presetBytes = aubrevane::test::stateBytes(preset);
+
+    using Action = std::function<void(Aubrevane&)>;
+    const Action clear = [](Aubrevane& p) { p.onClearLearnedTarget(); };
+    const Action factory = [](Aubrevane& p) { p.loadTarget(factoryTarget("Male speech")); };
+    const Action restore = [&](Aubrevane& p)
+    {
+        iplug::IByteChunk chunk;
+        chunk.PutBytes(presetBytes.data(), static_cast<int>(presetBytes.size()));
+        ASSERT_GT(p.UnserializeState(chunk, 0), 0);
+    };
+    struct Sequence
+    {
+        const char* name;
+        std::vector<Action> actions;
+    };
+    const std::vector<Sequence> sequences = {
+        {"clear, preset", {clear, restore}},  {"factory, preset", {factory, restore}},
+        {"factory, clear", {factory, clear}}, {"preset, clear", {restore, clear}},
+        {"clear, factory", {clear, factory}}, {"learn, clear", {[](Aubrevane& p) { p.onLearnFromInput(); }, clear}}};
+    for (const auto& sequence : sequences)
+    {
+        const auto stepwise = preparedPlugin();
+        const auto together = preparedPlugin();
+        for (auto* p : {stepwise.get(), together.get()})
+        {
+            p->loadTarget(factoryTarget("Female speech")); // something to replace
+            runBlocks(*p);
+        }
+        for (const auto& action : sequence.actions)
+        {
+            action(*stepwise);
+            runBlocks(*stepwise);
+            action(*together);
+        }
+        runBlocks(*together);
+
+        const auto& expected = AubrevaneProbe::engine(*stepwise);
+        const auto& engine = AubrevaneProbe::engine(*together);
+        EXPECT_EQ(engine.targetValid, expected.targetValid) << sequence.name;
+        EXPECT_EQ(engine.learning, expected.learning) << sequence.name;
+        EXPECT_EQ(engine.targetBalance, expected.targetBalance) << sequence.name;
+        EXPECT_EQ(together->referenceName(), stepwise->referenceName()) << sequence.name;
+        aubrevane::plugin::TargetValues shown;
+        ASSERT_TRUE(AubrevaneProbe::published(*together).read(shown, 100));
+        EXPECT_EQ(shown.valid, expected.targetValid) << sequence.name;
+        EXPECT_EQ(shown.balance, expected.targetBalance) << sequence.name;
+    }
+}
