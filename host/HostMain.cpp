@@ -51,6 +51,7 @@ struct Failure
 struct Interrupted
 {
     int signal;
+    std::string message;
 };
 
 // Set by the signal handler and read between blocks; storing it is all the handler does.
@@ -80,10 +81,13 @@ void catchStopSignals()
     }
 }
 
-void stopIfSignalled()
+/** `written` is the output when it is already in place, else empty. */
+void stopIfSignalled(const std::string& written = {})
 {
     if (stopSignal != 0)
-        throw Interrupted{stopSignal};
+        throw Interrupted{stopSignal, written.empty()
+                                          ? "interrupted; nothing was written"
+                                          : "interrupted after " + written + " was written; nothing was saved"};
 }
 
 // A terminal's progress line ends without a newline while it is updated in place; a message after it starts anew.
@@ -513,13 +517,13 @@ int render(const Options& options, const char* argv0)
                      "or render to a float file\n",
                      static_cast<long long>(clipped.count), outPath.c_str(), 20.0 * std::log10(clipped.peak));
 
-    stopIfSignalled();
+    stopIfSignalled(outPath);
     if (options.saveTarget && !product->saveTarget(*options.saveTarget, error))
         throw Failure{"the output was written, but the target was not saved: " + error};
-    stopIfSignalled();
+    stopIfSignalled(outPath);
     if (options.savePreset && !product->savePreset(*options.savePreset, error))
         throw Failure{"the output was written, but the preset was not saved: " + error};
-    stopIfSignalled();
+    stopIfSignalled(outPath);
     if (options.stateOut)
     {
         std::vector<std::uint8_t> state;
@@ -572,7 +576,7 @@ int main(int argc, char** argv)
     catch (const Interrupted& interrupted)
     {
         endProgressLine();
-        std::fprintf(stderr, "aubrevane-host: interrupted; the output and the files to save were not written\n");
+        std::fprintf(stderr, "aubrevane-host: %s\n", interrupted.message.c_str());
         return 128 + interrupted.signal;
     }
     catch (const Failure& failure)

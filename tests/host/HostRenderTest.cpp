@@ -376,11 +376,12 @@ TEST_F(HostRender, AnInterruptedRenderLeavesNoPartialOutputAndSavesNothing)
     // ten minutes in blocks of one frame, so the render is still running when the signal arrives
     ASSERT_TRUE(writeSound(input, std::vector<double>(8000 * 600, 0.1), 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
     const fs::path state = folder / "saved.state";
-    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}})
+    for (const auto& [sent, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}})
     {
         const pid_t pid = fork();
         if (pid == 0)
         {
+            signal(SIGINT, SIG_DFL); // a test run as a background job would otherwise hand down an ignored SIGINT
             dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
             dup2(open("/dev/null", O_WRONLY), STDERR_FILENO);
             execl(AUBREVANE_HOST_EXE, AUBREVANE_HOST_EXE, "render", input.c_str(), output.c_str(), "--block", "1",
@@ -390,10 +391,10 @@ TEST_F(HostRender, AnInterruptedRenderLeavesNoPartialOutputAndSavesNothing)
         for (int i = 0; i < 2000 && !leftoverPartials(); ++i)
             usleep(5000);
         EXPECT_TRUE(leftoverPartials());
-        kill(pid, signal);
+        kill(pid, sent);
         int ended = 0;
         waitpid(pid, &ended, 0);
-        EXPECT_TRUE(WIFEXITED(ended) && WEXITSTATUS(ended) == status) << "signal " << signal;
+        EXPECT_TRUE(WIFEXITED(ended) && WEXITSTATUS(ended) == status) << "signal " << sent;
         EXPECT_FALSE(leftoverPartials());
         EXPECT_FALSE(fs::exists(output));
         EXPECT_FALSE(fs::exists(state));
