@@ -4,6 +4,7 @@
 #include "framework/igraphics/ITextControl.h"
 #include "host/HostedPlugin.h"
 #include "host/SoundFile.h"
+#include "host/StateFile.h"
 #include "plugin/Aubrevane.h"
 #include "wendlebrak/files/Files.h"
 
@@ -35,9 +36,7 @@ constexpr double kIdleSeconds = 0.02;   // a host's timer calls the idle tick ev
 constexpr double kSilenceSeconds = 0.1; // lets the audio thread take what the steps asked for
 constexpr int kSettleTicks = 3;         // idle ticks before the picture, so every reading has arrived
 constexpr double kAnalysisTimeoutSeconds = 120.0;
-constexpr int kDragMoves = 8;                  // a scripted drag arrives as this many mouse moves
-constexpr std::size_t kLargestState = 1 << 24; // far above any state the plug-in writes
-constexpr const char* kStateTag = "1SVA";
+constexpr int kDragMoves = 8; // a scripted drag arrives as this many mouse moves
 
 struct Failure
 {
@@ -48,7 +47,7 @@ const char* const kEditorUsage =
     "usage: aubrevane-host editor --png OUT.png [--scale S] [--state FILE] [--save-state FILE] [--play IN.wav]\n"
     "                             [--click X,Y ...] [--drag X,Y,DX,DY ...] [--choose TEXT ...] [--type TEXT]\n"
     "                             [--file PATH] [--yes] [--plugin BUNDLE]\n"
-    "       aubrevane-host editor --window [--play IN.wav] [--plugin BUNDLE]\n"
+    "       aubrevane-host editor --window [--play IN.wav] [--state FILE] [--scale S] [--yes] [--plugin BUNDLE]\n"
     "Steps run in the order given; X and Y are editor units (720 x 532). --choose picks the first item of the open\n"
     "menu whose text starts with TEXT; --file answers the next file dialog; questions are answered No unless --yes.\n";
 
@@ -165,12 +164,11 @@ private:
     {
         if (!options.stateIn)
             return;
-        std::string bytes;
-        if (!wendlebrak::files::readSmallFile(*options.stateIn, kLargestState, bytes))
-            throw Failure{"could not read " + *options.stateIn};
-        if (bytes.size() < 4 || std::memcmp(bytes.data(), kStateTag, 4) != 0)
-            throw Failure{*options.stateIn + " does not hold an Aubrevane state"};
-        if (!plugin->restoreState(std::vector<std::uint8_t>(bytes.begin(), bytes.end())))
+        std::vector<std::uint8_t> state;
+        std::string error;
+        if (!readStateFile(*options.stateIn, state, error))
+            throw Failure{error};
+        if (!plugin->restoreState(state))
             throw Failure{*options.stateIn + ": the state is damaged"};
     }
 

@@ -5,12 +5,14 @@
 #include "host/HostedPlugin.h"
 #include "host/ProductOperations.h"
 #include "host/SoundFile.h"
+#include "host/StateFile.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,19 +32,73 @@ namespace
 using aubrevane::host::HostedPlugin;
 using aubrevane::host::ParamInfo;
 using aubrevane::host::ProductOperations;
+using aubrevane::host::readStateFile;
 using aubrevane::host::SoundFile;
 
 constexpr int kDefaultBlockFrames = 512;
 constexpr int kMaxBlockFrames = 8192;
 constexpr double kProgressAfterSeconds = 20.0; // shorter files render without a progress line
 constexpr double kIdleSeconds = 0.02;          // a host's timer calls the idle tick every 20 ms
-constexpr const char* kStateTag = "1SVA";
+constexpr int kLoggedProgressStep = 25;        // without a terminal, progress is a plain line every quarter
 
 /** A failure the user sees as one line on stderr. */
 struct Failure
 {
     std::string message;
 };
+
+/** A render stopped by SIGINT or SIGTERM; the process ends with 128 plus the signal's number, as a shell reports. */
+struct Interrupted
+{
+    int signal;
+    std::string message;
+};
+
+// Set by the signal handler and read between blocks; storing it is all the handler does.
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void noteStopSignal(int signal)
+{
+    stopSignal = signal;
+}
+
+/** Catches SIGINT and SIGTERM, except one the caller ignores (a background job's SIGINT, nohup), as a shell expects. */
+void catchStopSignals()
+{
+    struct sigaction action
+    {
+    };
+    action.sa_handler = noteStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGINT, SIGTERM})
+    {
+        struct sigaction previous
+        {
+        };
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
+            sigaction(signal, &action, nullptr);
+    }
+}
+
+/** `written` is the output when it is already in place, else empty. */
+void stopIfSignalled(const std::string& written = {})
+{
+    if (stopSignal != 0)
+        throw Interrupted{stopSignal, written.empty()
+                                          ? "interrupted; nothing was written"
+                                          : "interrupted after " + written + " was written; nothing was saved"};
+}
+
+// A terminal's progress line ends without a newline while it is updated in place; a message after it starts anew.
+bool progressLineOpen = false;
+
+void endProgressLine()
+{
+    if (progressLineOpen)
+        std::fputc('\n', stderr);
+    progressLineOpen = false;
+}
 
 const char* const kUsage =
     "usage:\n"
@@ -51,6 +107,7 @@ const char* const kUsage =
     "                               [--state FILE] [--save-state FILE] [--yes] [--plugin BUNDLE]\n"
     "  aubrevane-host params | targets | presets | status | check-updates [--plugin BUNDLE]\n"
     "  aubrevane-host editor --png OUT.png [--scale S] [--click X,Y ...] ... (editor alone lists its options)\n"
+    "  aubrevane-host editor --window [--play IN.wav] [--state FILE] [--scale S] [--yes] [--plugin BUNDLE]\n"
     "The bundle is found next to this program, or named by --plugin or $AUBREVANE_PLUGIN.\n"
     "Questions from the plug-in are answered No unless --yes is given.\n";
 
@@ -80,13 +137,13 @@ std::string takeValue(int& i, int argc, char** argv)
 
 Options parseOptions(int argc, char** argv)
 {
+    const std::string commands = "(use render, editor, params, targets, presets, status or check-updates)";
     if (argc < 2)
-        throw Failure{"no command given (use render, params, targets, presets, status or check-updates)"};
+        throw Failure{"no command given " + commands};
     Options options;
     options.command = argv[1];
     if (std::find(kCommands.begin(), kCommands.end(), options.command) == kCommands.end())
-        throw Failure{"unknown command " + options.command +
-                      " (use render, params, targets, presets, status or check-updates)"};
+        throw Failure{"unknown command " + options.command + " " + commands};
 
     for (int i = 2; i < argc; ++i)
     {
@@ -143,6 +200,8 @@ Options parseOptions(int argc, char** argv)
         (!options.settings.empty() || options.learn || options.stateIn || options.stateOut || options.needsProduct() ||
          options.yes || options.blockFrames != kDefaultBlockFrames))
         throw Failure{options.command + " takes only --plugin"};
+    if (options.savePreset && options.savePreset->find_first_not_of(" \t") == std::string::npos)
+        throw Failure{"nothing was rendered or saved: the name given to --save-preset is empty"};
     return options;
 }
 
@@ -218,17 +277,6 @@ void applySetting(HostedPlugin& plugin, const std::string& name, const std::stri
         throw Failure{"the plug-in refused \"" + name + "\" = " + text};
 }
 
-std::vector<std::uint8_t> readWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw Failure{"could not read " + path + ": " + std::strerror(errno)};
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw Failure{"could not read " + path};
-    return bytes;
-}
-
 /** The name a file is written under before it is renamed over `path`. */
 std::filesystem::path partialName(const std::filesystem::path& path)
 {
@@ -273,14 +321,81 @@ struct PartialFile
     }
 };
 
+/** The progress of a long render on stderr: one line updated in place on a terminal, a plain line every quarter
+ *  elsewhere, so a log does not fill with carriage returns. */
+class Progress
+{
+public:
+    Progress(const std::string& inPath, std::int64_t totalFrames, bool shown)
+        : inPath(inPath), totalFrames(std::max<std::int64_t>(totalFrames, 1)), shown(shown),
+          terminal(isatty(STDERR_FILENO) != 0)
+    {
+    }
+
+    void update(std::int64_t doneFrames)
+    {
+        if (!shown)
+            return;
+        const int percent = static_cast<int>(std::min<std::int64_t>(100, 100 * doneFrames / totalFrames));
+        if (terminal && percent != shownPercent)
+        {
+            std::fprintf(stderr, "\rrendering %s: %3d%%", inPath.c_str(), percent);
+            progressLineOpen = true;
+        }
+        else if (!terminal && percent / kLoggedProgressStep != shownPercent / kLoggedProgressStep)
+            std::fprintf(stderr, "rendering %s: %d%%\n", inPath.c_str(), percent);
+        shownPercent = percent;
+    }
+
+private:
+    std::string inPath;
+    std::int64_t totalFrames;
+    bool shown, terminal;
+    int shownPercent = -1;
+};
+
+/** The samples an integer output format clips, counted before they are written. */
+struct ClipTally
+{
+    std::int64_t count = 0;
+    double peak = 0.0;
+
+    void add(const double* samples, std::size_t numSamples)
+    {
+        for (std::size_t i = 0; i < numSamples; ++i)
+        {
+            const double magnitude = std::fabs(samples[i]);
+            if (magnitude > 1.0)
+            {
+                ++count;
+                peak = std::max(peak, magnitude);
+            }
+        }
+    }
+};
+
+void restoreStateFile(HostedPlugin& plugin, const std::string& path)
+{
+    std::vector<std::uint8_t> state;
+    std::string error;
+    if (!readStateFile(path, state, error))
+        throw Failure{error};
+    if (!plugin.restoreState(state))
+        throw Failure{path + ": the state is damaged"};
+}
+
 int render(const Options& options, const char* argv0)
 {
     const std::string& inPath = options.files[0];
     const std::string& outPath = options.files[1];
+    catchStopSignals();
 
     std::error_code status;
     if (!std::filesystem::exists(inPath, status))
         throw Failure{"could not read " + inPath + ": no such file"};
+    // the same device and inode, so a hard or symbolic link to the input counts too
+    if (std::filesystem::equivalent(inPath, outPath, status))
+        throw Failure{"will not write " + outPath + " over its own input " + inPath + "; choose another output file"};
     std::string error;
     SoundFile input;
     if (!input.openRead(inPath, error))
@@ -296,22 +411,26 @@ int render(const Options& options, const char* argv0)
     // Aubrevane's own operations, so every render ends with the status line; another bundle renders without them
     std::unique_ptr<ProductOperations> product =
         options.needsProduct() ? attachProduct(*plugin) : ProductOperations::attach(*plugin, error);
+    // The idle tick after a state or preset takes the sound the preset mark compares with, as a host's timer would
+    // before the user changes anything; the changes below then mark the preset modified.
     if (options.stateIn)
     {
-        const auto state = readWholeFile(*options.stateIn);
-        if (state.size() < 4 || std::memcmp(state.data(), kStateTag, 4) != 0)
-            throw Failure{*options.stateIn + " does not hold an Aubrevane state"};
-        if (!plugin->restoreState(state))
-            throw Failure{*options.stateIn + ": the state is damaged"};
+        restoreStateFile(*plugin, *options.stateIn);
+        plugin->idle();
     }
-    if (options.preset && !product->loadPreset(*options.preset, error))
-        throw Failure{error};
+    if (options.preset)
+    {
+        if (!product->loadPreset(*options.preset, error))
+            throw Failure{error};
+        plugin->idle();
+    }
     if (options.target && !product->loadTarget(*options.target, error))
         throw Failure{error};
     if (options.reference && !product->learnFromReference(*options.reference, error))
         throw Failure{error};
     for (const auto& [name, value] : options.settings)
         applySetting(*plugin, name, value);
+    stopIfSignalled();
 
     const int channels = info.channels;
     const int block = options.blockFrames;
@@ -323,7 +442,7 @@ int render(const Options& options, const char* argv0)
     PartialFile partial{partialName(outPath)};
     SoundFile output;
     if (!output.openWrite(partial.path, info, error))
-        throw Failure{"could not write " + outPath + " in the format of " + inPath};
+        throw Failure{"could not write " + outPath + ": " + error};
 
     std::vector<double> interleaved(static_cast<std::size_t>(block) * channels);
     std::vector<std::vector<double>> in(channels, std::vector<double>(block)), out(in);
@@ -335,13 +454,20 @@ int render(const Options& options, const char* argv0)
     }
 
     const std::int64_t total = info.frames;
-    const bool showProgress = total > kProgressAfterSeconds * info.samplerate;
+    Progress progress(inPath, total, total > kProgressAfterSeconds * info.samplerate);
+    ClipTally clipped;
     const auto idleFrames = static_cast<std::int64_t>(kIdleSeconds * info.samplerate);
     std::int64_t done = 0, sinceIdle = 0;
-    int shownPercent = -1;
+    bool cutShort = input.isCutShort();
     for (;;)
     {
+        stopIfSignalled();
         const std::int64_t got = input.read(interleaved.data(), block);
+        if (got < 0 && done > 0 && done < total)
+        {
+            cutShort = true; // the decoder lost the stream part-way: what came before it is rendered
+            break;
+        }
         if (got < 0)
             throw Failure{"could not read " + inPath + ": " + input.lastError()};
         if (got == 0)
@@ -355,6 +481,8 @@ int render(const Options& options, const char* argv0)
         for (int n = 0; n < frames; ++n)
             for (int c = 0; c < channels; ++c)
                 interleaved[static_cast<std::size_t>(n) * channels + c] = out[c][n];
+        if (output.clipsOvers())
+            clipped.add(interleaved.data(), static_cast<std::size_t>(frames) * channels);
         if (!output.write(interleaved.data(), frames, error))
             throw Failure{"could not write " + outPath + ": " + error};
 
@@ -365,19 +493,11 @@ int render(const Options& options, const char* argv0)
             plugin->idle();
             sinceIdle = 0;
         }
-        if (showProgress)
-        {
-            const int percent = static_cast<int>(100 * done / std::max<std::int64_t>(total, 1));
-            if (percent != shownPercent)
-            {
-                std::fprintf(stderr, "\rrendering %s: %3d%%", inPath.c_str(), percent);
-                shownPercent = percent;
-            }
-        }
+        progress.update(done);
     }
-    if (showProgress)
-        std::fprintf(stderr, "\n");
+    endProgressLine();
     plugin->idle();
+    stopIfSignalled();
 
     if (!output.close(error))
         throw Failure{"could not write " + outPath + ": " + error};
@@ -386,10 +506,24 @@ int render(const Options& options, const char* argv0)
         throw Failure{"could not write " + outPath + ": " + status.message()};
     partial.kept = true;
 
+    if (cutShort)
+        std::fprintf(stderr,
+                     "aubrevane-host: %s holds less audio than its header says; rendered the %lld frames it "
+                     "holds\n",
+                     inPath.c_str(), static_cast<long long>(done));
+    if (clipped.count > 0)
+        std::fprintf(stderr,
+                     "aubrevane-host: %lld samples clipped in %s (peak %+.1f dBFS); lower Output (--set Output=-N) "
+                     "or render to a float file\n",
+                     static_cast<long long>(clipped.count), outPath.c_str(), 20.0 * std::log10(clipped.peak));
+
+    stopIfSignalled(outPath);
     if (options.saveTarget && !product->saveTarget(*options.saveTarget, error))
         throw Failure{"the output was written, but the target was not saved: " + error};
+    stopIfSignalled(outPath);
     if (options.savePreset && !product->savePreset(*options.savePreset, error))
         throw Failure{"the output was written, but the preset was not saved: " + error};
+    stopIfSignalled(outPath);
     if (options.stateOut)
     {
         std::vector<std::uint8_t> state;
@@ -439,8 +573,15 @@ int main(int argc, char** argv)
         }
         return 0;
     }
+    catch (const Interrupted& interrupted)
+    {
+        endProgressLine();
+        std::fprintf(stderr, "aubrevane-host: %s\n", interrupted.message.c_str());
+        return 128 + interrupted.signal;
+    }
     catch (const Failure& failure)
     {
+        endProgressLine();
         std::fprintf(stderr, "aubrevane-host: %s\n", failure.message.c_str());
         if (failure.message.rfind("no command", 0) == 0)
             std::fputs(kUsage, stderr);
@@ -448,6 +589,7 @@ int main(int argc, char** argv)
     }
     catch (const std::exception& exception)
     {
+        endProgressLine();
         std::fprintf(stderr, "aubrevane-host: %s\n", exception.what());
         return 1;
     }

@@ -1,7 +1,49 @@
 #include "host/SoundFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <sstream>
+
 namespace aubrevane::host
 {
+namespace
+{
+
+/**
+ * Whether libsndfile's header log says the audio chunk is longer than the file ("data : 576000 (should be 299956)"
+ * in WAV and CAF, "SSND : ..." in AIFF). libsndfile then shortens the length it reports, so the log is the only
+ * place the promise survives.
+ */
+bool logSaysCutShort(SNDFILE* file)
+{
+    std::string log(16384, '\0');
+    sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+    std::istringstream lines(log.c_str());
+    for (std::string line; std::getline(lines, line);)
+    {
+        const auto start = line.find_first_not_of(' ');
+        if (start == std::string::npos || line.find("(should be") == std::string::npos)
+            continue;
+        if (line.compare(start, 6, "data :") == 0 || line.compare(start, 6, "SSND :") == 0)
+            return true;
+    }
+    return false;
+}
+
+/** strerror's text starting lower-case, as the host's messages do. */
+std::string systemReason(int number)
+{
+    std::string reason = std::strerror(number);
+    if (!reason.empty())
+        reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+    return reason;
+}
+
+} // namespace
 
 SoundFile::~SoundFile()
 {
@@ -18,6 +60,7 @@ bool SoundFile::openRead(const std::filesystem::path& path, std::string& error)
         error = "could not read " + path.string() + ": " + sf_strerror(nullptr);
         return false;
     }
+    cutShort = logSaysCutShort(file);
     return true;
 }
 
@@ -27,10 +70,20 @@ bool SoundFile::openWrite(const std::filesystem::path& path, const SF_INFO& like
     fileInfo.samplerate = like.samplerate;
     fileInfo.channels = like.channels;
     fileInfo.format = like.format;
+    // The file is created here first, so a missing folder or a refused permission keeps the system's own reason;
+    // what libsndfile refuses after that is the format.
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (descriptor < 0)
+    {
+        error = systemReason(errno);
+        return false;
+    }
+    ::close(descriptor);
     file = sf_open(path.c_str(), SFM_WRITE, &fileInfo);
     if (file == nullptr)
     {
-        error = "could not write " + path.string() + ": " + sf_strerror(nullptr);
+        error = sf_strerror(nullptr);
+        ::unlink(path.c_str());
         return false;
     }
     // Samples beyond full scale are clipped when the file holds integers, instead of wrapping around.
@@ -41,7 +94,7 @@ bool SoundFile::openWrite(const std::filesystem::path& path, const SF_INFO& like
 std::int64_t SoundFile::read(double* interleaved, std::int64_t frames)
 {
     const sf_count_t got = sf_readf_double(file, interleaved, frames);
-    if (got < frames && sf_error(file) != SF_ERR_NO_ERROR)
+    if (got == 0 && sf_error(file) != SF_ERR_NO_ERROR)
         return -1;
     return got;
 }
@@ -74,6 +127,23 @@ bool SoundFile::close(std::string& error)
 std::string SoundFile::lastError() const
 {
     return sf_strerror(file);
+}
+
+bool SoundFile::clipsOvers() const
+{
+    switch (fileInfo.format & SF_FORMAT_SUBMASK)
+    {
+    case SF_FORMAT_FLOAT:
+    case SF_FORMAT_DOUBLE:
+    case SF_FORMAT_VORBIS:
+    case SF_FORMAT_OPUS:
+    case SF_FORMAT_MPEG_LAYER_I:
+    case SF_FORMAT_MPEG_LAYER_II:
+    case SF_FORMAT_MPEG_LAYER_III:
+        return false;
+    default:
+        return true;
+    }
 }
 
 } // namespace aubrevane::host

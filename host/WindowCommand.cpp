@@ -8,11 +8,10 @@
 #include "host/EditorCommand.h"
 #include "host/HostedPlugin.h"
 #include "host/SoundFile.h"
+#include "host/StateFile.h"
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 namespace aubrevane::host
 {
@@ -28,13 +27,6 @@ int fail(const std::string& message)
 {
     std::fprintf(stderr, "aubrevane-host: %s\n", message.c_str());
     return 1;
-}
-
-[[nodiscard]] bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return in.good() || in.eof();
 }
 
 } // namespace
@@ -147,8 +139,8 @@ int runEditorWindow(const EditorOptions& options, const char* argv0)
     if (options.stateIn)
     {
         std::vector<std::uint8_t> state;
-        if (!readFile(*options.stateIn, state))
-            return fail("could not read " + *options.stateIn);
+        if (!readStateFile(*options.stateIn, state, error))
+            return fail(error);
         if (!plugin->restoreState(state))
             return fail(*options.stateIn + ": the state is damaged");
     }

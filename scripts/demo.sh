@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: learn a target from a reference file and render an audio file toward it.
-# Makes its own two files with sox (a bright reference and a dull, boomy input), then runs the stand-in host.
-#   scripts/demo.sh [REFERENCE INPUT OUTPUT]
+# Makes with sox the files it is not given (a bright reference, a dull and boomy input), then runs the stand-in host.
+#   scripts/demo.sh [REFERENCE [INPUT [OUTPUT]]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,11 +14,16 @@ mkdir -p "$demo"
 reference=${1:-$demo/reference.wav}
 input=${2:-$demo/input.wav}
 output=${3:-$demo/output.wav}
-if [ $# -eq 0 ]; then
-    # 20 s of pink noise each, stereo 48 kHz: the reference leans bright, the input dark and boomy.
+# 20 s of pink noise each, stereo 48 kHz: the reference leans bright, the input dark and boomy.
+if [ $# -lt 1 ]; then
     sox -q -n -r 48000 -c 2 -b 24 "$reference" synth 20 pinknoise gain -18 treble +6 4000 bass -3 150
+fi
+if [ $# -lt 2 ]; then
     sox -q -n -r 48000 -c 2 -b 24 "$input" synth 20 pinknoise gain -18 bass +8 150 treble -6 6000
 fi
+for file in "$reference" "$input"; do
+    [ -f "$file" ] || { echo "demo: $file does not exist" >&2; exit 1; }
+done
 
 # The demo keeps its user folders beside the build, so it never touches the user's own presets and targets.
 export XDG_DATA_HOME=${XDG_DATA_HOME:-$PWD/$demo/data}

@@ -281,6 +281,7 @@ TEST_F(EditorCommand, ScriptMistakesFailWithAMessage)
         {{"--png", in("x.png"), "--click", "690"}, "--click takes X,Y, not 690"},
         {{"--png", in("x.png"), "--scale", "-1"}, "--scale takes a number above 0"},
         {{"--png", in("x.png"), "--state", in("none.state")}, "could not read"},
+        {{"--window", "--state", reference("mix.wav")}, "mix.wav does not hold an Aubrevane state"},
         {{"--frobnicate"}, "unknown option --frobnicate"},
         {{}, "editor needs --png"},
     };

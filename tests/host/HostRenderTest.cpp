@@ -2,8 +2,12 @@
 #include "support/Signals.h"
 #include "support/TestFolder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sndfile.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -269,12 +273,154 @@ TEST_F(HostRender, FailedReferenceLeavesNoOutput)
     EXPECT_FALSE(fs::exists(output));
 }
 
+/** The preset-modified flag a saved state ends with. */
+bool savedAsModified(const fs::path& state)
+{
+    const std::string bytes = readText(state);
+    return bytes.size() >= 4 && bytes.compare(bytes.size() - 4, 4, std::string(4, '\0')) != 0;
+}
+
+TEST_F(HostRender, ChangesAfterALoadedPresetOrStateMarkItModified)
+{
+    const fs::path clean = folder / "clean.state", saved = folder / "saved.state";
+    ASSERT_EQ(host({"render", input, output, "--save-preset", "Mine", "--save-state", clean}).exitCode, 0);
+    ASSERT_FALSE(savedAsModified(clean));
+    const std::vector<std::pair<std::vector<std::string>, bool>> cases = {
+        {{"--preset", "Mine"}, false},
+        {{"--preset", "Mine", "--set", "Amount=10"}, true},
+        {{"--state", clean, "--set", "Amount=10"}, true},
+        {{"--preset", "Mine", "--target", "Male speech"}, true},
+    };
+    for (const auto& [extra, modified] : cases)
+    {
+        std::vector<std::string> args = {"render", input, output, "--save-state", saved};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const HostRun run = host(args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(savedAsModified(saved), modified) << extra.back();
+    }
+}
+
+TEST_F(HostRender, RefusesToWriteOverItsOwnInputByAnyName)
+{
+    const std::string original = readText(input);
+    fs::create_hard_link(input, folder / "hard.wav");
+    fs::create_symlink(input, folder / "soft.wav");
+    for (const fs::path& same : {input, folder / "hard.wav", folder / "soft.wav", folder / "." / "in.wav"})
+    {
+        const HostRun run = host({"render", input, same, "--set", "Amount=100"});
+        EXPECT_EQ(run.exitCode, 1) << same;
+        EXPECT_NE(run.err.find("its own input"), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+    EXPECT_EQ(readText(input), original);
+    EXPECT_FALSE(leftoverPartials());
+}
+
+TEST_F(HostRender, IntegerOutputsReportTheirClippedSamplesAndFloatOutputsKeepTheOvers)
+{
+    const std::vector<double> tone = aubrevane::test::sine(440.0, 48000.0, 48000, 0.5);
+    for (const int format : {SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_FLOAT})
+    {
+        ASSERT_TRUE(writeSound(input, tone, 1, 48000, format));
+        const HostRun run = host({"render", input, output, "--set", "Output=12", "--set", "Bypass=off"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        Sound out;
+        ASSERT_TRUE(readSound(output, out));
+        const double peak = std::abs(*std::max_element(out.samples.begin(), out.samples.end(),
+                                                       [](double a, double b) { return std::abs(a) < std::abs(b); }));
+        if ((format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16)
+        {
+            EXPECT_NE(run.err.find("samples clipped"), std::string::npos) << run.err;
+            EXPECT_NE(run.err.find("dBFS"), std::string::npos) << run.err;
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        }
+        else
+        {
+            EXPECT_EQ(run.err, "");
+            EXPECT_GT(peak, 1.5);
+        }
+    }
+}
+
+TEST_F(HostRender, AnInputCutShortIsRenderedAsFarAsItGoesWithANote)
+{
+    for (const int format : {SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_FLAC | SF_FORMAT_PCM_16})
+    {
+        const fs::path cut = folder / ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC ? "cut.flac" : "cut.wav");
+        ASSERT_TRUE(writeSound(cut, colouredStereo(48000, 2.0), 2, 48000, format));
+        fs::resize_file(cut, fs::file_size(cut) / 2);
+        const fs::path out = cut.string() + ".out" + cut.extension().string();
+        const HostRun run = host({"render", cut, out});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.err.find("holds less audio than its header says"), std::string::npos) << run.err;
+        Sound rendered;
+        ASSERT_TRUE(readSound(out, rendered));
+        EXPECT_GT(rendered.info.frames, 48000 / 2);
+        EXPECT_LT(rendered.info.frames, 2 * 48000);
+    }
+}
+
+TEST_F(HostRender, ProgressWithoutATerminalIsAFewPlainLines)
+{
+    ASSERT_TRUE(writeSound(input, std::vector<double>(8000 * 30, 0.1), 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    const HostRun run = host({"render", input, output});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("rendering"), std::string::npos);
+    EXPECT_EQ(run.err.find('\r'), std::string::npos);
+    EXPECT_LE(std::count(run.err.begin(), run.err.end(), '\n'), 5) << run.err;
+}
+
+TEST_F(HostRender, AnInterruptedRenderLeavesNoPartialOutputAndSavesNothing)
+{
+    // ten minutes in blocks of one frame, so the render is still running when the signal arrives
+    ASSERT_TRUE(writeSound(input, std::vector<double>(8000 * 600, 0.1), 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    const fs::path state = folder / "saved.state";
+    for (const auto& [sent, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}})
+    {
+        const pid_t pid = fork();
+        if (pid == 0)
+        {
+            signal(SIGINT, SIG_DFL); // a test run as a background job would otherwise hand down an ignored SIGINT
+            dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
+            dup2(open("/dev/null", O_WRONLY), STDERR_FILENO);
+            execl(AUBREVANE_HOST_EXE, AUBREVANE_HOST_EXE, "render", input.c_str(), output.c_str(), "--block", "1",
+                  "--save-preset", "Mine", "--save-state", state.c_str(), nullptr);
+            _exit(127);
+        }
+        for (int i = 0; i < 2000 && !leftoverPartials(); ++i)
+            usleep(5000);
+        EXPECT_TRUE(leftoverPartials());
+        kill(pid, sent);
+        int ended = 0;
+        waitpid(pid, &ended, 0);
+        EXPECT_TRUE(WIFEXITED(ended) && WEXITSTATUS(ended) == status) << "signal " << sent;
+        EXPECT_FALSE(leftoverPartials());
+        EXPECT_FALSE(fs::exists(output));
+        EXPECT_FALSE(fs::exists(state));
+        EXPECT_TRUE(linesOf(host({"presets"}).out).empty());
+    }
+}
+
+TEST_F(HostRender, AMissingOrUnknownCommandListsEveryCommand)
+{
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, std::vector<std::string>{"mix"}})
+    {
+        const HostRun run = host(args);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.err.find("(use render, editor, params, targets, presets, status or check-updates)"),
+                  std::string::npos)
+            << run.err;
+    }
+}
+
 struct BadInput
 {
     const char* what;
     std::vector<std::string> extra; // after "render IN OUT"; a leading '@' names a file in the test folder
     const char* message;            // part of the one-line error
     const char* inputName = "in.wav";
+    const char* outputName = "out.wav";
     friend void PrintTo(const BadInput& c, std::ostream* os) { *os << c.what; }
 };
 
@@ -292,7 +438,8 @@ TEST_P(HostBadInput, FailsWithOneLineAndLeavesTheOldOutputAlone)
     ASSERT_TRUE(writeSound(folder / "three.wav", std::vector<double>(3 * 480, 0.1), 3, 48000,
                            SF_FORMAT_WAV | SF_FORMAT_PCM_16));
 
-    std::vector<std::string> args = {"render", (folder / GetParam().inputName).string(), output.string()};
+    std::vector<std::string> args = {"render", (folder / GetParam().inputName).string(),
+                                     (folder / GetParam().outputName).string()};
     for (const std::string& arg : GetParam().extra)
         args.push_back(arg.starts_with('@') ? (folder / arg.substr(1)).string() : arg);
     const HostRun run = host(args);
@@ -314,7 +461,11 @@ INSTANTIATE_TEST_SUITE_P(
                     BadInput{"out of range", {"--set", "Amount=150"}, "out of range; valid values run from 0 to 100"},
                     BadInput{"not a number", {"--set", "Amount=lots"}, "takes a number"},
                     BadInput{"bad block", {"--block", "0"}, "--block takes a whole number"},
-                    BadInput{"damaged state", {"--state", "@text.wav"}, "does not hold an Aubrevane state"}),
+                    BadInput{"damaged state", {"--state", "@text.wav"}, "does not hold an Aubrevane state"},
+                    BadInput{"state folder", {"--state", "@"}, "it is a folder"},
+                    BadInput{"empty preset name", {"--save-preset", ""}, "--save-preset is empty"},
+                    BadInput{"missing folder", {}, "no such file or directory", "in.wav", "absent/out.wav"},
+                    BadInput{"folder is a file", {}, "not a directory", "in.wav", "text.wav/out.wav"}),
     [](const auto& info)
     {
         std::string name = info.param.what;

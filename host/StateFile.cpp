@@ -1,0 +1,49 @@
+#include "host/StateFile.h"
+
+#include "wendlebrak/files/Files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace aubrevane::host
+{
+namespace
+{
+
+constexpr std::size_t kLargestState = 1 << 24; // far above any state the plug-in writes
+constexpr const char* kStateTag = "1SVA";
+
+} // namespace
+
+bool readStateFile(const std::string& path, std::vector<std::uint8_t>& state, std::string& error)
+{
+    std::error_code status;
+    const auto type = std::filesystem::status(path, status).type();
+    if (type == std::filesystem::file_type::not_found)
+        error = "could not read " + path + ": no such file";
+    else if (type == std::filesystem::file_type::directory)
+        error = "could not read " + path + ": it is a folder";
+    else if (status)
+        error = "could not read " + path + ": " + status.message();
+    else
+    {
+        std::string bytes;
+        errno = 0;
+        if (type != std::filesystem::file_type::regular || std::filesystem::file_size(path, status) > kLargestState)
+            error = path + " does not hold an Aubrevane state";
+        else if (!wendlebrak::files::readSmallFile(path, kLargestState, bytes))
+            error = "could not read " + path + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+        else if (bytes.size() < 4 || std::memcmp(bytes.data(), kStateTag, 4) != 0)
+            error = path + " does not hold an Aubrevane state";
+        else
+        {
+            state.assign(bytes.begin(), bytes.end());
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace aubrevane::host
