@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -54,12 +55,14 @@ struct Interrupted
     std::string message;
 };
 
-// Set by the signal handler and read between blocks; storing it is all the handler does.
-volatile std::sig_atomic_t stopSignal = 0;
+// Set by the signal handler and read between blocks; storing it is all the handler does (a lock-free atomic is
+// safe to store from a handler).
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void noteStopSignal(int signal)
 {
-    stopSignal = signal;
+    stopSignal.store(signal);
 }
 
 /** Catches SIGINT and SIGTERM, except one the caller ignores (a background job's SIGINT, nohup), as a shell expects. */
@@ -84,10 +87,9 @@ void catchStopSignals()
 /** `written` is the output when it is already in place, else empty. */
 void stopIfSignalled(const std::string& written = {})
 {
-    if (stopSignal != 0)
-        throw Interrupted{stopSignal, written.empty()
-                                          ? "interrupted; nothing was written"
-                                          : "interrupted after " + written + " was written; nothing was saved"};
+    if (const int signal = stopSignal.load(); signal != 0)
+        throw Interrupted{signal, written.empty() ? "interrupted; nothing was written"
+                                                  : "interrupted after " + written + " was written; nothing was saved"};
 }
 
 // A terminal's progress line ends without a newline while it is updated in place; a message after it starts anew.
