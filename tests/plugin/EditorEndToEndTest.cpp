@@ -41,11 +41,10 @@ std::vector<std::string> shownIn(iplug::igraphics::IGraphics& g, const IRECT& ar
     g.ClearDrawLog();
     g.DrawFrame(true);
     std::vector<std::string> shown;
-    for (const auto& record : g.GetDrawLog())
-        if (area.Contains(record.rect.MW(), record.rect.MH()) && record.kind == Kind::Text)
-            shown.push_back(record.text);
-        else if (area.Contains(record.rect.MW(), record.rect.MH()) && record.kind == Kind::FillCircle)
-            shown.push_back("circle at x " + std::to_string(record.rect.MW()));
+    for (const auto& drawn : g.GetDrawLog())
+        if (area.Contains(drawn.rect.MW(), drawn.rect.MH()) &&
+            (drawn.kind == Kind::Text || drawn.kind == Kind::FillCircle))
+            shown.push_back(drawn.kind == Kind::Text ? drawn.text : "circle at x " + std::to_string(drawn.rect.MW()));
     return shown;
 }
 
