@@ -71,13 +71,24 @@ void IGEditorDelegate::SendControlMsgFromDelegate(int ctrlTag, int msgTag, int d
         graphics->SendControlMsgFromDelegate(ctrlTag, msgTag, dataSize, data);
 }
 
+void IGEditorDelegate::SendParameterValueFromUI(int paramIdx, double normalized)
+{
+    IEditorDelegate::SendParameterValueFromUI(paramIdx, normalized);
+    if (const IParam* param = GetParam(paramIdx))
+        showValueInEditor(paramIdx, param->GetNormalized());
+}
+
 void IGEditorDelegate::SendParameterValueFromDelegate(int paramIdx, double value, bool normalized)
 {
-    const IParam* param = GetParam(paramIdx);
-    if (param != nullptr && graphics != nullptr)
-        graphics->UpdateControlsForParam(paramIdx,
-                                         normalized ? std::clamp(value, 0.0, 1.0) : param->ToNormalized(value));
+    if (const IParam* param = GetParam(paramIdx))
+        showValueInEditor(paramIdx, normalized ? std::clamp(value, 0.0, 1.0) : param->ToNormalized(value));
     IEditorDelegate::SendParameterValueFromDelegate(paramIdx, value, normalized);
+}
+
+void IGEditorDelegate::showValueInEditor(int paramIdx, double normalized)
+{
+    if (graphics != nullptr)
+        graphics->UpdateControlsForParam(paramIdx, normalized);
 }
 
 EMsgBoxResult IGEditorDelegate::AskHostMessageBox(const char* text, const char* title, EMsgBoxType type)

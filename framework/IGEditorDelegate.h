@@ -42,6 +42,8 @@ public:
     /** The open editor's graphics, or null. */
     IGraphics* GetUI() const { return graphics; }
 
+    /** Sets the parameter as the base does; then every control bound to it, the sending one included, shows it. */
+    void SendParameterValueFromUI(int paramIdx, double normalized) override;
     void SendControlMsgFromDelegate(int ctrlTag, int msgTag, int dataSize, const void* data) override;
     void SendParameterValueFromDelegate(int paramIdx, double value, bool normalized) override;
 
@@ -53,6 +55,11 @@ public:
     bool AskHostFileDialog(EFileAction action, const char* extensions, std::string& path, bool& answered);
     /** True while a message box or file dialog of the host is up; no idle tick runs then. */
     bool IsInPlatformDialog() const { return dialogDepth > 0; }
+
+protected:
+    /** Every control of the open editor bound to the parameter takes `normalized` and redraws; a value set from
+     *  the editor and one set by the host both arrive here. */
+    void showValueInEditor(int paramIdx, double normalized);
 
 private:
     void LayoutUI(IGraphics* target);

@@ -32,6 +32,7 @@ void IPlugAPIBase::SendParameterValueFromUI(int paramIdx, double normalized)
     param->SetNormalized(normalized);
     OnParamChange(paramIdx, kUI);
     OnParamChangeUI(paramIdx, kUI);
+    showValueInEditor(paramIdx, param->GetNormalized());
     InformHostOfParamChange(paramIdx, param->GetNormalized());
 }
 

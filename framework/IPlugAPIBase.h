@@ -28,8 +28,8 @@ public:
     virtual void InformHostOfParamChange(int paramIdx, double normalized);
     virtual void EndInformHostOfParamChange(int paramIdx);
 
-    /** Gestures and values from the editor: set the parameter, tell the plug-in (OnParamChange with kUI) and the
-     *  host. */
+    /** Gestures and values from the editor: set the parameter, tell the plug-in (OnParamChange with kUI), show the
+     *  value in every control bound to the parameter, and tell the host. */
     void BeginInformHostOfParamChangeFromUI(int paramIdx) override;
     void SendParameterValueFromUI(int paramIdx, double normalized) override;
     void EndInformHostOfParamChangeFromUI(int paramIdx) override;

@@ -350,6 +350,8 @@ private:
                         !box.question     ? ""
                         : box.answeredYes ? " [answered Yes]"
                                           : " [answered No]");
+        for (const std::string& link : g.GetOpenedURLs())
+            std::printf("link: %s\n", link.c_str());
         if (g.HasPendingTextEntry())
             std::printf("text entry: %s\n", g.GetPendingTextEntryText().c_str());
         if (g.HasPendingPopupMenu())

@@ -41,8 +41,8 @@ struct EditorOptions
 /**
  * `aubrevane-host editor`: opens the real editor headless, performs the steps in order, waits for a reference
  * analysis they started, plays a file through the plug-in, saves the state if asked, writes the editor's picture
- * and prints the status line, then any pending menu, text entry and message boxes on stdout. `argv0` finds the
- * bundle. Returns the process's exit code; problems go to stderr.
+ * and prints the status line, then the message boxes and links the steps opened, then any pending text entry and
+ * menu on stdout. `argv0` finds the bundle. Returns the process's exit code; problems go to stderr.
  */
 int runEditorCommand(const std::vector<std::string>& arguments, const char* argv0);
 

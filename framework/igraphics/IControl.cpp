@@ -75,7 +75,6 @@ void IControl::SetDirty(bool triggerAction, int valIdx)
         if (paramIdx == kNoParameter || dlg == nullptr)
             continue;
         ui->sendParameterValue(*this, paramIdx, vals[static_cast<size_t>(i)].value);
-        ui->UpdatePeers(this, i);
     }
     if (actionFunc)
         actionFunc(this);

@@ -110,21 +110,6 @@ void IGraphics::SendControlValueFromDelegate(int ctrlTag, double normalized)
         control->SetValueFromDelegate(normalized);
 }
 
-void IGraphics::UpdatePeers(IControl* caller, int valIdx)
-{
-    if (caller == nullptr)
-        return;
-    const int paramIdx = caller->GetParamIdx(valIdx);
-    if (paramIdx == kNoParameter)
-        return;
-    const double value = caller->GetValue(valIdx);
-    for (const auto& control : controls)
-        if (control.get() != caller)
-            for (int i = 0; i < control->NVals(); ++i)
-                if (control->GetParamIdx(i) == paramIdx)
-                    control->SetValueFromDelegate(value, i);
-}
-
 void IGraphics::sendParameterValue(IControl& control, int paramIdx, double normalized)
 {
     const bool gestureOpen =

@@ -121,8 +121,6 @@ public:
     /** Delivers a message from the plug-in to the control with `ctrlTag`; nothing when no control has it. */
     void SendControlMsgFromDelegate(int ctrlTag, int msgTag, int dataSize, const void* data);
     void SendControlValueFromDelegate(int ctrlTag, double normalized);
-    /** Controls bound to the same parameter as `caller` follow its value `valIdx`. */
-    void UpdatePeers(IControl* caller, int valIdx);
 
     void EnableMouseOver(bool enable) { mouseOverEnabled = enable; }
     /** Only false is supported: a resize rescales the drawing and never runs the layout again. */

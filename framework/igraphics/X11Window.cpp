@@ -5,6 +5,7 @@
 
 #include "framework/igraphics/IGraphics.h"
 #include "framework/igraphics/IPopupMenu.h"
+#include "framework/igraphics/LinkOpener.h"
 #include "framework/igraphics/TextEntryPaint.h"
 
 #include <X11/Xlib.h>
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <utility>
@@ -168,6 +170,7 @@ struct X11Window::Impl
     std::string entryText;
 
     std::optional<Modal> modal;
+    std::size_t linksHandedOver = 0; // of the graphics object's opened links
 
     explicit Impl(IGraphics& graphics) : graphics(graphics) {}
 
@@ -697,6 +700,25 @@ struct X11Window::Impl
             XEvent event;
             XNextEvent(display, &event);
             handle(event);
+        }
+        handOverLinks();
+    }
+
+    /** Links the editor opened since the last events go to the browser; without one the user gets the link to copy
+     *  from the terminal. */
+    void handOverLinks()
+    {
+        const std::vector<std::string>& links = graphics.GetOpenedURLs();
+        for (; linksHandedOver < links.size(); ++linksHandedOver)
+        {
+            const std::string& link = links[linksHandedOver];
+            const char* searchPath = std::getenv("PATH");
+            const LinkOpening opening = openLink(link, searchPath != nullptr ? searchPath : "");
+            if (opening == LinkOpening::kNoOpener || opening == LinkOpening::kFailed)
+            {
+                std::printf("open: %s\n", link.c_str());
+                std::fflush(stdout);
+            }
         }
     }
 

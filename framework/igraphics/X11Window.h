@@ -18,7 +18,8 @@ class IGraphics;
  * the double-click time arrives as a double-click. The graphics object's pending popup menu and text entry are
  * drawn over the editor as simple overlays that take the pointer and the keyboard while they are up, and message
  * boxes and file prompts run as modal overlays. The window follows the graphics object's pixel size, so the
- * editor's corner control resizes it. Main thread only; X11 types stay out of this header.
+ * editor's corner control resizes it. Links the editor opens go to xdg-open, or are printed as "open: URL" on
+ * stdout when there is none. Main thread only; X11 types stay out of this header.
  */
 class X11Window
 {

@@ -91,7 +91,7 @@ protected:
 
     aubrevane::test::EditorHarness editor{kNumParams};
     aubrevane::test::RecordingDelegate& host = editor.delegate;
-    std::unique_ptr<IGraphics>& graphics = editor.graphics;
+    IGraphics* graphics = editor.graphics;
     ToneDisplayControl* display = nullptr;
     ToneDisplayControl::Reading reading;
 };

@@ -1,3 +1,4 @@
+#include "support/OfflineUpdateCheck.h"
 #include "support/RunProgram.h"
 #include "support/Signals.h"
 #include "support/SoundFiles.h"
@@ -233,6 +234,17 @@ TEST_F(EditorCommand, AnOpenCaptionEntryShowsItsTextOnTheEntryBox)
         }
     EXPECT_GT(light, inside / 2);
     EXPECT_GT(dark, 15);
+}
+
+TEST_F(EditorCommand, TheUpdatePillsLinkIsPrintedAfterTheStatusLine)
+{
+    const std::string feed = R"({"aubrevane":{"version":"0.10.0","page":"/aubrevane/download"}})";
+    ASSERT_TRUE(aubrevane::test::offlineUpdateCheck()->writeRecord({1'800'000'000LL, feed})); // the plug-in's record
+    const EditorRun run = editor({"--png", in("pill.png"), "--click", "455,64"});             // the pill's right end
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(run.lines.size(), 2u);
+    EXPECT_EQ(run.lines[0].rfind(kStatusPrefix, 0), 0u);
+    EXPECT_EQ(run.lines[1], "link: https://updates.wendlebrak.com/aubrevane/download");
 }
 
 TEST_F(EditorCommand, StepsWithNothingToActOnFailWithOneLineNamingThem)

@@ -5,6 +5,7 @@
 #include "framework/igraphics/X11Window.h"
 #include "support/GraphicsTestDelegate.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/StubXdgOpen.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h> // before Xlib, whose None macro breaks it
@@ -279,6 +280,17 @@ public:
     float wheel = 0.0f;
 };
 
+/** Opens its link on a press, as the update pill does. */
+class LinkButton : public IControl
+{
+public:
+    explicit LinkButton(const IRECT& bounds) : IControl(bounds) {}
+    void OnMouseDown(float, float, const IMouseMod&) override { GetUI()->OpenURL(link.c_str()); }
+    void Draw(IGraphics& g) override { g.FillRect({255, 90, 160, 60}, GetRECT()); }
+
+    std::string link;
+};
+
 constexpr float kScale = 1.5f;
 
 class X11WindowTest : public ::testing::Test
@@ -355,6 +367,35 @@ TEST_F(X11WindowTest, ClickOnPillTogglesItsParameterAndTheWindowShowsTheHeadless
                 worst = std::max(worst, std::abs(a - b));
         }
     EXPECT_LE(worst, 2);
+}
+
+TEST_F(X11WindowTest, OpenedLinksGoToXdgOpenOnThePathOrArePrintedWithoutIt)
+{
+    auto* button = static_cast<LinkButton*>(harness.graphics->AttachControl(new LinkButton({240, 20, 300, 50})));
+    const std::string userPath = std::getenv("PATH");
+    const fs::path empty = aubrevane::test::testFolder() / "empty";
+    fs::create_directories(empty);
+    Time pressTime = 0;
+    const auto openFromWindow = [&](const std::string& link)
+    {
+        button->link = link;
+        const std::size_t before = harness.graphics->GetOpenedURLs().size();
+        pressTime += 10000; // far apart, so the second press is no double-click
+        client->click(id, px(270), px(35), pressTime);
+        return pumpUntil([&] { return harness.graphics->GetOpenedURLs().size() > before; });
+    };
+
+    setenv("PATH", empty.c_str(), 1);
+    testing::internal::CaptureStdout();
+    const bool printedOpened = openFromWindow("https://example.invalid/printed");
+    const std::string printed = testing::internal::GetCapturedStdout();
+    setenv("PATH", aubrevane::test::stubXdgOpenFolder().c_str(), 1);
+    const bool handedOpened = openFromWindow("https://example.invalid/handed");
+    setenv("PATH", userPath.c_str(), 1);
+
+    ASSERT_TRUE(printedOpened && handedOpened);
+    EXPECT_EQ(printed, "open: https://example.invalid/printed\n");
+    EXPECT_EQ(aubrevane::test::xdgOpenArguments(), "1\nhttps://example.invalid/handed\n");
 }
 
 TEST_F(X11WindowTest, PopupMenuOverlayChoosesTheClickedItemAndEscapeDismisses)

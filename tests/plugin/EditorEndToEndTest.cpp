@@ -33,6 +33,21 @@ fs::path writeReference(const std::string& name)
     return path;
 }
 
+/** What a fresh full frame draws inside `area`: its texts, and where its filled circles (handles) sit. */
+std::vector<std::string> shownIn(iplug::igraphics::IGraphics& g, const IRECT& area)
+{
+    using Kind = iplug::igraphics::DrawRecord::Kind;
+    g.EnableDrawLog(true);
+    g.ClearDrawLog();
+    g.DrawFrame(true);
+    std::vector<std::string> shown;
+    for (const auto& drawn : g.GetDrawLog())
+        if (area.Contains(drawn.rect.MW(), drawn.rect.MH()) &&
+            (drawn.kind == Kind::Text || drawn.kind == Kind::FillCircle))
+            shown.push_back(drawn.kind == Kind::Text ? drawn.text : "circle at x " + std::to_string(drawn.rect.MW()));
+    return shown;
+}
+
 class EditorEndToEnd : public ::testing::Test
 {
 protected:
@@ -132,4 +147,36 @@ TEST_F(EditorEndToEnd, TheCornerScalesTheWindowAndTheStateKeepsTheSize)
     EditorUser again(*reopened);
     EXPECT_NEAR(again.ui().GetDrawScale(), scale, 0.002f);
     EXPECT_NEAR(again.ui().PixelWidth(), user.ui().PixelWidth(), 1);
+}
+
+TEST_F(EditorEndToEnd, AValueTypedUnderAKnobShowsInCaptionAndKnobAndTheNextDragStartsThere)
+{
+    auto* amount = findControl<RingKnobControl>(user.ui());
+    const IRECT knob = amount->GetRECT(), caption(knob.MW() - 55.0f, 423.0f, knob.MW() + 55.0f, 437.0f);
+    const iplug::IParam& param = *plugin->GetParam(amount->GetParamIdx());
+    user.drag(knob.MW(), knob.MH(), 0.0f, -20.0f);
+    const double dragStep = param.Value() - param.GetDefault();
+    ASSERT_GT(dragStep, 0.0);
+
+    user.click(caption.MW(), caption.MH());
+    user.type("75");
+    EXPECT_EQ(shownIn(user.ui(), caption), std::vector<std::string>{"75 %"});
+    EXPECT_DOUBLE_EQ(amount->GetValue(), param.GetNormalized());
+    user.drag(knob.MW(), knob.MH(), 0.0f, -20.0f);
+    EXPECT_NEAR(param.Value(), 75.0 + dragStep, 1e-9);
+}
+
+TEST_F(EditorEndToEnd, ATypedHighPassFrequencyShowsInItsCaptionAndMovesTheStripHandle)
+{
+    const IRECT caption(14.0f, 498.0f, 104.0f, 512.0f), strip(112.0f, 471.0f, 608.0f, 491.0f);
+    const auto stripBefore = shownIn(user.ui(), strip);
+    user.click(caption.MW(), caption.MH());
+    user.type("500");
+    const auto captionTyped = shownIn(user.ui(), caption), stripTyped = shownIn(user.ui(), strip);
+    EXPECT_NE(stripTyped, stripBefore);
+
+    plugin->CloseWindow(); // an editor opened afresh shows the parameter as the host path sends it
+    EditorUser reopened(*plugin);
+    EXPECT_EQ(captionTyped, shownIn(reopened.ui(), caption));
+    EXPECT_EQ(stripTyped, shownIn(reopened.ui(), strip));
 }

@@ -5,7 +5,6 @@
 #include "framework/igraphics/IGraphics.h"
 
 #include <algorithm>
-#include <memory>
 #include <set>
 #include <vector>
 
@@ -76,12 +75,14 @@ public:
     std::vector<GestureCall> calls;
 };
 
-/** A delegate and a 720 x 532 graphics object at scale 1, with the draw log on. */
+/** A delegate with its open editor, a 720 x 532 graphics object at scale 1, with the draw log on. */
 struct EditorHarness
 {
-    explicit EditorHarness(int nParams, float scale = 1.0f)
-        : delegate(nParams), graphics(std::make_unique<iplug::igraphics::IGraphics>(delegate, 720, 532, 60, scale))
+    explicit EditorHarness(int nParams, float scale = 1.0f) : delegate(nParams)
     {
+        delegate.SetMakeGraphicsFunc([this, scale]
+                                     { return new iplug::igraphics::IGraphics(delegate, 720, 532, 60, scale); });
+        graphics = static_cast<iplug::igraphics::IGraphics*>(delegate.OpenWindow(nullptr));
         graphics->EnableDrawLog(true);
     }
 
@@ -109,7 +110,7 @@ struct EditorHarness
     }
 
     RecordingDelegate delegate;
-    std::unique_ptr<iplug::igraphics::IGraphics> graphics;
+    iplug::igraphics::IGraphics* graphics = nullptr; // owned by the delegate, as an editor's graphics are
 };
 
 } // namespace aubrevane::test
