@@ -60,10 +60,10 @@ public:
     virtual void SetText(const IText& text) { this->text = text; }
 
     /** Marks the control for redrawing; with `triggerAction`, also sends the value(s) to the parameter(s), whose
-     *  delegate shows them in every control of the same parameter, and calls the action function. `valIdx` kNoValIdx means every value.
-     *  While the control holds the mouse the value goes into the press's open gesture (opened at the press for a
-     *  control of one parameter, at the first change for each parameter of a control of several, closed at the
-     *  release); any other send is a gesture of its own, opened and closed at once. */
+     *  delegate shows them in every control of the same parameter, and calls the action function. `valIdx` kNoValIdx
+     * means every value. While the control holds the mouse the value goes into the press's open gesture (opened at the
+     * press for a control of one parameter, at the first change for each parameter of a control of several, closed at
+     * the release); any other send is a gesture of its own, opened and closed at once. */
     virtual void SetDirty(bool triggerAction = true, int valIdx = kNoValIdx);
     void ClearDirty() { dirty = false; }
 
