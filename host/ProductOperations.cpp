@@ -1,5 +1,6 @@
 #include "host/ProductOperations.h"
 
+#include "editor/ToneDisplayControl.h"
 #include "framework/igraphics/IGraphics.h"
 #include "framework/igraphics/ITextControl.h"
 #include "offline/FactoryTargets.h"
@@ -7,7 +8,6 @@
 #include "wendlebrak/updates/UpdateCheck.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -16,27 +16,6 @@ namespace aubrevane::host
 {
 namespace
 {
-
-/** The fields of the tone display's reading that the host looks at, plus the rest the plug-in fills. */
-struct LearnReading
-{
-    double sampleRate = 0.0;
-    double highPassHertz = 0.0;
-    double lowPassHertz = 0.0;
-    std::array<float, 12> gainDecibels{};
-    std::array<float, 12> bandDecibels{};
-    bool aboveThreshold = false;
-    bool idle = false;
-    bool bypassed = false;
-    bool learning = false;
-    float learnProgress = 0.0f;
-    bool targetValid = false;
-    bool analysingFile = false;
-    std::string targetName;
-    std::string message;
-    bool highPassOn = false;
-    bool lowPassOn = false;
-};
 
 /** The line for a check that was not due: when the stored stamp allows the next fetch, in local time. */
 std::string checkedRecently(long long checkedAt, long long now)
@@ -98,7 +77,7 @@ bool ProductOperations::learnFromReference(const std::string& path, std::string&
     if (product.learningState() == Aubrevane::kLearnFailed)
     {
         // the editor shows the reason after a capitalised prefix; the host's line starts lower-case
-        std::string reason = product.toneDisplayReading<LearnReading>().message;
+        std::string reason = product.toneDisplayReading<ToneDisplayControl::Reading>().message;
         if (const auto colon = reason.find(": "); colon != std::string::npos)
             reason.erase(0, colon + 2);
         error = "could not learn from " + path + (reason.empty() ? "" : ": " + reason);

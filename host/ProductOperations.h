@@ -55,8 +55,8 @@ public:
 
 private:
     ProductOperations(HostedPlugin& plugin, Aubrevane& product) : plugin(plugin), product(product) {}
-    /** Runs `operation` with the editor open; false with the first message the plug-in showed, if any. */
     std::vector<aubrevane::offline::SavedTarget> allTargets() const;
+    /** Runs `operation` with the editor open; false with the first message the plug-in showed, if any. */
     template <typename Operation> bool withEditor(Operation&& operation, std::string& error);
 
     HostedPlugin& plugin;
