@@ -164,12 +164,9 @@ private:
     {
         if (!options.stateIn)
             return;
-        std::vector<std::uint8_t> state;
         std::string error;
-        if (!readStateFile(*options.stateIn, state, error))
+        if (!restoreStateFile(*plugin, *options.stateIn, error))
             throw Failure{error};
-        if (!plugin->restoreState(state))
-            throw Failure{*options.stateIn + ": the state is damaged"};
     }
 
     void prepareAudio()

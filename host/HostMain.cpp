@@ -33,7 +33,7 @@ namespace
 using aubrevane::host::HostedPlugin;
 using aubrevane::host::ParamInfo;
 using aubrevane::host::ProductOperations;
-using aubrevane::host::readStateFile;
+using aubrevane::host::restoreStateFile;
 using aubrevane::host::SoundFile;
 
 constexpr int kDefaultBlockFrames = 512;
@@ -376,16 +376,6 @@ struct ClipTally
     }
 };
 
-void restoreStateFile(HostedPlugin& plugin, const std::string& path)
-{
-    std::vector<std::uint8_t> state;
-    std::string error;
-    if (!readStateFile(path, state, error))
-        throw Failure{error};
-    if (!plugin.restoreState(state))
-        throw Failure{path + ": the state is damaged"};
-}
-
 int render(const Options& options, const char* argv0)
 {
     const std::string& inPath = options.files[0];
@@ -417,7 +407,8 @@ int render(const Options& options, const char* argv0)
     // before the user changes anything; the changes below then mark the preset modified.
     if (options.stateIn)
     {
-        restoreStateFile(*plugin, *options.stateIn);
+        if (!restoreStateFile(*plugin, *options.stateIn, error))
+            throw Failure{error};
         plugin->idle();
     }
     if (options.preset)

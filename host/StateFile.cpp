@@ -1,11 +1,13 @@
 #include "host/StateFile.h"
 
+#include "host/HostedPlugin.h"
 #include "wendlebrak/files/Files.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 namespace aubrevane::host
 {
@@ -14,8 +16,6 @@ namespace
 
 constexpr std::size_t kLargestState = 1 << 24; // far above any state the plug-in writes
 constexpr const char* kStateTag = "1SVA";
-
-} // namespace
 
 bool readStateFile(const std::string& path, std::vector<std::uint8_t>& state, std::string& error)
 {
@@ -43,6 +43,19 @@ bool readStateFile(const std::string& path, std::vector<std::uint8_t>& state, st
             return true;
         }
     }
+    return false;
+}
+
+} // namespace
+
+bool restoreStateFile(HostedPlugin& plugin, const std::string& path, std::string& error)
+{
+    std::vector<std::uint8_t> state;
+    if (!readStateFile(path, state, error))
+        return false;
+    if (plugin.restoreState(state))
+        return true;
+    error = path + ": the state is damaged";
     return false;
 }
 

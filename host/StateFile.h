@@ -1,14 +1,14 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 namespace aubrevane::host
 {
 
-/** Reads a saved plug-in state (what --save-state writes); false with a one-line message naming the file when it
- *  cannot be read or does not start as an Aubrevane state. */
-[[nodiscard]] bool readStateFile(const std::string& path, std::vector<std::uint8_t>& state, std::string& error);
+class HostedPlugin;
+
+/** Restores a saved plug-in state (what --save-state writes) into the plug-in; false with a one-line message naming
+ *  the file when it cannot be read, does not start as an Aubrevane state or is damaged. */
+[[nodiscard]] bool restoreStateFile(HostedPlugin& plugin, const std::string& path, std::string& error);
 
 } // namespace aubrevane::host

@@ -136,14 +136,8 @@ int runEditorWindow(const EditorOptions& options, const char* argv0)
     auto plugin = HostedPlugin::load(bundlePath(options.bundle, argv0), error);
     if (!plugin)
         return fail(error);
-    if (options.stateIn)
-    {
-        std::vector<std::uint8_t> state;
-        if (!readStateFile(*options.stateIn, state, error))
-            return fail(error);
-        if (!plugin->restoreState(state))
-            return fail(*options.stateIn + ": the state is damaged");
-    }
+    if (options.stateIn && !restoreStateFile(*plugin, *options.stateIn, error))
+        return fail(error);
     const bool playing = options.play.has_value();
     if (!plugin->initialise(playing ? player.sampleRate() : kSilentSampleRate, LoopPlayer::kBlockFrames,
                             playing ? player.channels() : kSilentChannels,
