@@ -505,11 +505,7 @@ int runEditorCommand(const std::vector<std::string>& arguments, const char* argv
             return 1;
         }
         if (options->window)
-        {
-            if (runEditorWindow == nullptr)
-                throw Failure{"this build of the host has no editor window"};
             return runEditorWindow(*options, argv0);
-        }
         EditorSession session(*options, argv0);
         session.run();
         return 0;

@@ -46,7 +46,7 @@ struct EditorOptions
  */
 int runEditorCommand(const std::vector<std::string>& arguments, const char* argv0);
 
-/** The real window (`--window`), where the build has one; weak, so a build without it reports that instead. */
-int runEditorWindow(const EditorOptions& options, const char* argv0) __attribute__((weak));
+/** `editor --window`: the real editor in a window of its own until the user closes it. Returns the exit code. */
+int runEditorWindow(const EditorOptions& options, const char* argv0);
 
 } // namespace aubrevane::host

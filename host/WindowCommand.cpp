@@ -125,9 +125,6 @@ void LoopPlayer::play(HostedPlugin& plugin)
 
 int runEditorWindow(const EditorOptions& options, const char* argv0)
 {
-    if (options.png || !options.steps.empty())
-        return fail("--window shows the editor to a user; it takes no --png and no scripted steps");
-
     LoopPlayer player;
     std::string error;
     if (options.play && !player.load(*options.play, error))
