@@ -1,5 +1,6 @@
 #include "host/EditorCommand.h"
 
+#include "framework/IPlugAPIBase.h"
 #include "framework/igraphics/IGraphics.h"
 #include "framework/igraphics/ITextControl.h"
 #include "host/HostedPlugin.h"
@@ -32,7 +33,7 @@ constexpr int kEditorWidth = 720; // the editor's design size in units; --scale 
 constexpr int kEditorHeight = 532;
 constexpr double kSilentRate = 48000.0; // the rate the editor runs at when no file is played
 constexpr int kBlockFrames = 512;
-constexpr double kIdleSeconds = 0.02;   // a host's timer calls the idle tick every 20 ms
+constexpr double kIdleSeconds = iplug::IPlugAPIBase::kIdleIntervalMs / 1000.0; // as a host's timer calls it
 constexpr double kSilenceSeconds = 0.1; // lets the audio thread take what the steps asked for
 constexpr int kSettleTicks = 3;         // idle ticks before the picture, so every reading has arrived
 constexpr double kAnalysisTimeoutSeconds = 120.0;

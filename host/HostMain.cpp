@@ -1,6 +1,7 @@
 // aubrevane-host: a command-line stand-in for an Audio Unit host. It loads the plug-in bundle, builds an instance
 // through the bundle's factory and drives it through the framework's host-facing calls only.
 
+#include "framework/IPlugAPIBase.h"
 #include "host/EditorCommand.h"
 #include "host/HostedPlugin.h"
 #include "host/ProductOperations.h"
@@ -39,8 +40,8 @@ using aubrevane::host::SoundFile;
 constexpr int kDefaultBlockFrames = 512;
 constexpr int kMaxBlockFrames = 8192;
 constexpr double kProgressAfterSeconds = 20.0; // shorter files render without a progress line
-constexpr double kIdleSeconds = 0.02;          // a host's timer calls the idle tick every 20 ms
-constexpr int kLoggedProgressStep = 25;        // without a terminal, progress is a plain line every quarter
+constexpr double kIdleSeconds = iplug::IPlugAPIBase::kIdleIntervalMs / 1000.0; // as a host's timer calls it
+constexpr int kLoggedProgressStep = 25; // without a terminal, progress is a plain line every quarter
 
 /** A failure the user sees as one line on stderr. */
 struct Failure
