@@ -1,12 +1,11 @@
+#include "ChildProcess.h"
 #include "support/RunProgram.h"
 #include "support/Signals.h"
 #include "support/TestFolder.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sndfile.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +24,7 @@ namespace
 
 namespace fs = std::filesystem;
 
+using aubrevane::test::ChildProcess;
 using aubrevane::test::readText;
 using HostRun = aubrevane::test::ProgramRun;
 
@@ -73,6 +73,15 @@ std::vector<double> colouredStereo(int rate, double seconds)
         interleaved[2 * i + 1] = 0.25 * right[i];
     }
     return interleaved;
+}
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::istringstream in(text); std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
 }
 
 class HostRender : public testing::Test
@@ -161,25 +170,13 @@ TEST_F(HostRender, ParamsListsEveryParameterWithItsRange)
 {
     const HostRun run = host({"params"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    std::vector<std::string> lines;
-    std::string line;
-    for (std::istringstream in(run.out); std::getline(in, line);)
-        lines.push_back(line);
+    const auto lines = linesOf(run.out);
     ASSERT_EQ(lines.size(), 47u); // a heading and 46 parameters
     EXPECT_NE(lines[1].find("Amount"), std::string::npos);
     EXPECT_NE(lines[19].find("HP On"), std::string::npos);
     EXPECT_NE(lines[20].find("LP Freq"), std::string::npos);
     EXPECT_NE(lines[20].find("20000"), std::string::npos);
     EXPECT_NE(lines[46].find("Pre-EQ Respect"), std::string::npos);
-}
-
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::string line;
-    for (std::istringstream in(text); std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 TEST_F(HostRender, TargetsListsTheFactoryTargets)
@@ -378,23 +375,15 @@ TEST_F(HostRender, AnInterruptedRenderLeavesNoPartialOutputAndSavesNothing)
     const fs::path state = folder / "saved.state";
     for (const auto& [sent, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}})
     {
-        const pid_t pid = fork();
-        if (pid == 0)
-        {
-            signal(SIGINT, SIG_DFL); // a test run as a background job would otherwise hand down an ignored SIGINT
-            dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
-            dup2(open("/dev/null", O_WRONLY), STDERR_FILENO);
-            execl(AUBREVANE_HOST_EXE, AUBREVANE_HOST_EXE, "render", input.c_str(), output.c_str(), "--block", "1",
-                  "--save-preset", "Mine", "--save-state", state.c_str(), nullptr);
-            _exit(127);
-        }
+        // a test run as a background job would otherwise hand down an ignored SIGINT
+        ChildProcess render({AUBREVANE_HOST_EXE, "render", input, output, "--block", "1", "--save-preset", "Mine",
+                             "--save-state", state},
+                            "/dev/null", [] { signal(SIGINT, SIG_DFL); });
         for (int i = 0; i < 2000 && !leftoverPartials(); ++i)
             usleep(5000);
         EXPECT_TRUE(leftoverPartials());
-        kill(pid, sent);
-        int ended = 0;
-        waitpid(pid, &ended, 0);
-        EXPECT_TRUE(WIFEXITED(ended) && WEXITSTATUS(ended) == status) << "signal " << sent;
+        render.sendSignal(sent);
+        EXPECT_EQ(render.wait(), status) << "signal " << sent;
         EXPECT_FALSE(leftoverPartials());
         EXPECT_FALSE(fs::exists(output));
         EXPECT_FALSE(fs::exists(state));

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "editor/CornerScaleControl.h"
 #include "editor/PillToggleControl.h"
 #include "framework/igraphics/IGraphics.h"
@@ -5,6 +6,7 @@
 #include "framework/igraphics/X11Window.h"
 #include "support/GraphicsTestDelegate.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/RunProgram.h"
 #include "support/StubXdgOpen.h"
 #include "support/TestFolder.h"
 
@@ -14,19 +16,14 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <cairo.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <sndfile.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,53 +34,8 @@ namespace
 
 using namespace iplug::igraphics;
 namespace fs = std::filesystem;
-
-/** A program run in the background with stdout silenced and stderr sent to a file; stopped when the test ends. */
-class ChildProcess
-{
-public:
-    /** `prepare` runs in the child before the program starts (environment changes). */
-    ChildProcess(const std::vector<std::string>& argv, const fs::path& errors,
-                 const std::function<void()>& prepare = nullptr)
-    {
-        pid = fork();
-        if (pid != 0)
-            return;
-        prctl(PR_SET_PDEATHSIG, SIGTERM); // a crashed test leaves no server behind
-        if (prepare)
-            prepare();
-        dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
-        dup2(open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
-        std::vector<char*> pointers;
-        for (const std::string& argument : argv)
-            pointers.push_back(const_cast<char*>(argument.c_str()));
-        pointers.push_back(nullptr);
-        execv(pointers[0], pointers.data());
-        _exit(127);
-    }
-    ~ChildProcess()
-    {
-        if (pid > 0)
-        {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    /** The exit code, or -1 when it did not end normally. */
-    int wait()
-    {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t pid = -1;
-};
+using aubrevane::test::ChildProcess;
+using aubrevane::test::readText;
 
 /** A private X server on a display number it picks itself (-displayfd), stopped when the test ends. */
 class Xvfb
@@ -492,12 +444,6 @@ TEST_F(X11WindowTest, WindowManagerCloseEndsTheLoop)
 }
 
 #ifdef AUBREVANE_HOST_EXE
-
-std::string readText(const fs::path& path)
-{
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::vector<std::string> hostCommand(std::vector<std::string> arguments)
 {

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace aubrevane::test
+{
+
+/** A program run in the background with stdout silenced and stderr sent to a file; stopped when the test ends. */
+class ChildProcess
+{
+public:
+    /** `prepare` runs in the child before the program starts (environment and signal changes). */
+    ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& errors,
+                 const std::function<void()>& prepare = nullptr)
+    {
+        pid = fork();
+        if (pid != 0)
+            return;
+        prctl(PR_SET_PDEATHSIG, SIGTERM); // a crashed test leaves no program behind
+        if (prepare)
+            prepare();
+        dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
+        dup2(open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+        std::vector<char*> pointers;
+        for (const std::string& argument : argv)
+            pointers.push_back(const_cast<char*>(argument.c_str()));
+        pointers.push_back(nullptr);
+        execv(pointers[0], pointers.data());
+        _exit(127);
+    }
+    ~ChildProcess()
+    {
+        if (pid > 0)
+        {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    void sendSignal(int number) const { kill(pid, number); }
+
+    /** The exit code, or -1 when it did not end normally. */
+    int wait()
+    {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t pid = -1;
+};
+
+} // namespace aubrevane::test
