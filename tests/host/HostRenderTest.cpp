@@ -372,18 +372,19 @@ TEST_F(HostRender, AnInterruptedRenderLeavesNoPartialOutputAndSavesNothing)
 {
     // ten minutes in blocks of one frame, so the render is still running when the signal arrives
     ASSERT_TRUE(writeSound(input, std::vector<double>(8000 * 600, 0.1), 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
-    const fs::path state = folder / "saved.state";
+    const fs::path state = folder / "saved.state", errors = folder / "errors.txt";
     for (const auto& [sent, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}})
     {
         // a test run as a background job would otherwise hand down an ignored SIGINT
         ChildProcess render({AUBREVANE_HOST_EXE, "render", input, output, "--block", "1", "--save-preset", "Mine",
                              "--save-state", state},
-                            "/dev/null", [] { signal(SIGINT, SIG_DFL); });
+                            errors, [] { signal(SIGINT, SIG_DFL); });
         for (int i = 0; i < 2000 && !leftoverPartials(); ++i)
             usleep(5000);
         EXPECT_TRUE(leftoverPartials());
         render.sendSignal(sent);
         EXPECT_EQ(render.wait(), status) << "signal " << sent;
+        EXPECT_NE(readText(errors).find("aubrevane-host: interrupted; nothing was written\n"), std::string::npos);
         EXPECT_FALSE(leftoverPartials());
         EXPECT_FALSE(fs::exists(output));
         EXPECT_FALSE(fs::exists(state));
