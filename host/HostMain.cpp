@@ -89,8 +89,9 @@ void catchStopSignals()
 void stopIfSignalled(const std::string& written = {})
 {
     if (const int signal = stopSignal.load(); signal != 0)
-        throw Interrupted{signal, written.empty() ? "interrupted; nothing was written"
-                                                  : "interrupted after " + written + " was written; nothing was saved"};
+        throw Interrupted{signal, written.empty()
+                                      ? "interrupted; nothing was written"
+                                      : "interrupted after " + written + " was written; nothing more was saved"};
 }
 
 // A terminal's progress line ends without a newline while it is updated in place; a message after it starts anew.
