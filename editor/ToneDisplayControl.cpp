@@ -1,5 +1,6 @@
 #include "editor/ToneDisplayControl.h"
 
+#include "dsp/FilterDesign.h"
 #include "editor/ParseTypedValue.h"
 #include "framework/IParam.h"
 #include "framework/IGEditorDelegate.h"
@@ -275,8 +276,8 @@ aubrevane::dsp::BiquadCoefficients ToneDisplayControl::nodeDesign(int node, doub
     const double alpha = std::sin(w0) / (2.0 * paramValue(nodeQ(node)));
     const int shelf = nodeShelf(node);
     if (shelf >= 0 && switchOn(shelf))
-        return tonecurves::shelfSection(node == 3, w0, amplitude, alpha);
-    return tonecurves::peakingSection(w0, amplitude, alpha);
+        return aubrevane::dsp::shelfFromAmplitude(node == 3, amplitude, std::cos(w0), alpha);
+    return aubrevane::dsp::peakingFromAmplitude(amplitude, std::cos(w0), alpha);
 }
 
 void ToneDisplayControl::toggleView()

@@ -2,6 +2,7 @@
 #include "editor/ToneDisplayControl.h"
 
 #include "dsp/Bands.h"
+#include "dsp/FilterDesign.h"
 #include "framework/igraphics/IGraphics.h"
 
 #include <algorithm>
@@ -35,7 +36,13 @@ double usableRate(double sampleRate)
 aubrevane::dsp::BiquadCoefficients frontFilter(bool high, double hertz, double sampleRate)
 {
     const double limited = std::max(10.0, std::min(0.45 * sampleRate, hertz));
-    return tonecurves::passSection(high, 2.0 * std::numbers::pi * limited / sampleRate);
+    return high ? aubrevane::dsp::highPass(limited, sampleRate) : aubrevane::dsp::lowPass(limited, sampleRate);
+}
+
+/** 10 log10 |H(e^jw)|^2 of one section. */
+double magnitudeDecibels(const aubrevane::dsp::BiquadCoefficients& section, double w)
+{
+    return 10.0 * std::log10(aubrevane::dsp::powerResponse(section, w));
 }
 } // namespace
 
@@ -134,7 +141,7 @@ void ToneDisplayControl::updateCorrectionCache(const Reading& reading)
         if (gain == 0.0 || !std::isfinite(gain) || centre >= 0.45 * sampleRate)
             continue;
         const double w0 = 2.0 * std::numbers::pi * centre / sampleRate;
-        sections[count++] = tonecurves::peakingSection(w0, std::pow(10.0, gain / 40.0), std::sin(w0) / kTwiceBandQ);
+        sections[count++] = aubrevane::dsp::peaking(gain, std::cos(w0), std::sin(w0) / kTwiceBandQ);
     }
     if (reading.highPassOn)
         sections[count++] = frontFilter(true, reading.highPassHertz, sampleRate);
@@ -146,7 +153,7 @@ void ToneDisplayControl::updateCorrectionCache(const Reading& reading)
         const double w = tonecurves::curveAngle(tonecurves::pointHertz(i), sampleRate);
         double sum = 0.0;
         for (int s = 0; s < count; ++s)
-            sum += tonecurves::magnitudeDecibels(sections[s], w);
+            sum += magnitudeDecibels(sections[s], w);
         correction.decibels[i] = std::isnan(sum) ? 0.0 : std::max(kCurveFloorDecibels, sum);
     }
 }
@@ -264,7 +271,7 @@ void ToneDisplayControl::drawPreEqCurve(IGraphics& g, double sampleRate, bool ed
         const double hertz = tonecurves::pointHertz(i), w = tonecurves::curveAngle(hertz, sampleRate);
         double sum = 0.0;
         for (int s = 0; s < count; ++s)
-            sum += tonecurves::magnitudeDecibels(sections[s], w);
+            sum += magnitudeDecibels(sections[s], w);
         points[i] = {geo.xOfHertz(hertz), geo.yOfDecibels(std::clamp(sum, -kPreEqLimitDecibels, kPreEqLimitDecibels))};
     }
     if (editable)
