@@ -3,6 +3,7 @@
 
 #include "dsp/Bands.h"
 #include "dsp/FilterDesign.h"
+#include "editor/LearnPillControl.h"
 #include "framework/igraphics/IGraphics.h"
 
 #include <algorithm>
@@ -364,11 +365,7 @@ void ToneDisplayControl::drawChips(IGraphics& g, const Reading& reading)
     std::string target;
     IColor colour = palette.textDim;
     if (reading.learning)
-    {
-        const float progress =
-            std::isfinite(reading.learnProgress) ? std::clamp(reading.learnProgress, 0.0f, 1.0f) : 0.0f;
-        target = "LEARNING " + std::to_string(static_cast<int>(progress * 100.0f + 0.5f)) + "%";
-    }
+        target = LearnPillControl::learningLabel(reading.learnProgress);
     else if (reading.analysingFile)
         target = "ANALYSING REFERENCE FILE\xE2\x80\xA6";
     else if (!reading.message.empty())
