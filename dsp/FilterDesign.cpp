@@ -29,6 +29,21 @@ BiquadCoefficients peaking(double gainDecibels, double cosW0, double alpha) noex
     return peakingFromAmplitude(std::pow(10.0, gainDecibels / 40.0), cosW0, alpha);
 }
 
+BiquadCoefficients shelfFromAmplitude(bool high, double A, double cosW0, double alpha) noexcept
+{
+    // The high shelf is the low shelf with the sign of every cosine term turned over.
+    const double s = high ? -1.0 : 1.0;
+    const double r = 2.0 * std::sqrt(A) * alpha;
+    const double a0 = (A + 1.0) + s * (A - 1.0) * cosW0 + r;
+    BiquadCoefficients c;
+    c.b0 = A * ((A + 1.0) - s * (A - 1.0) * cosW0 + r) / a0;
+    c.b1 = 2.0 * s * A * ((A - 1.0) - s * (A + 1.0) * cosW0) / a0;
+    c.b2 = A * ((A + 1.0) - s * (A - 1.0) * cosW0 - r) / a0;
+    c.a1 = -2.0 * s * ((A - 1.0) + s * (A + 1.0) * cosW0) / a0;
+    c.a2 = ((A + 1.0) + s * (A - 1.0) * cosW0 - r) / a0;
+    return c;
+}
+
 BiquadCoefficients highPass(double hertz, double fs) noexcept
 {
     const double w0 = 2.0 * kPi * hertz / fs, cosW0 = std::cos(w0);

@@ -11,6 +11,10 @@ BiquadCoefficients peakingFromAmplitude(double A, double cosW0, double alpha) no
 /** Peaking section for a gain in dB, an angle's cosine and an alpha. */
 BiquadCoefficients peaking(double gainDecibels, double cosW0, double alpha) noexcept;
 
+/** Cookbook low shelf, or high shelf when `high`, from its linear amplitude A, an angle's cosine and an alpha; the
+ *  shelf term is 2 sqrt(A) alpha. */
+BiquadCoefficients shelfFromAmplitude(bool high, double A, double cosW0, double alpha) noexcept;
+
 // High-pass and low-pass share the cookbook form with Q = 1/sqrt 2.
 BiquadCoefficients highPass(double hertz, double fs) noexcept;
 BiquadCoefficients lowPass(double hertz, double fs) noexcept;

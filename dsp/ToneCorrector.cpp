@@ -103,18 +103,7 @@ BiquadCoefficients ToneCorrector::preEqDesign(int node, const PreEqState& state)
     const double cosW0 = std::cos(w0), alpha = std::sin(w0) / (2.0 * state.q);
     const double A = std::pow(10.0, state.gainDecibels / 40.0);
     if ((node == 0 || node == 3) && appliedSettings.preEq[node].shelf)
-    {
-        const double s = node == 0 ? 1.0 : -1.0; // low shelf at node 0, high shelf at node 3
-        const double r = 2.0 * std::sqrt(A) * alpha;
-        const double a0 = (A + 1.0) + s * (A - 1.0) * cosW0 + r;
-        BiquadCoefficients c;
-        c.b0 = A * ((A + 1.0) - s * (A - 1.0) * cosW0 + r) / a0;
-        c.b1 = 2.0 * s * A * ((A - 1.0) - s * (A + 1.0) * cosW0) / a0;
-        c.b2 = A * ((A + 1.0) - s * (A - 1.0) * cosW0 - r) / a0;
-        c.a1 = -2.0 * s * ((A - 1.0) + s * (A + 1.0) * cosW0) / a0;
-        c.a2 = ((A + 1.0) + s * (A - 1.0) * cosW0 - r) / a0;
-        return c;
-    }
+        return shelfFromAmplitude(node == 3, A, cosW0, alpha); // low shelf at node 0, high shelf at node 3
     return peakingFromAmplitude(A, cosW0, alpha);
 }
 

@@ -23,6 +23,12 @@ constexpr const char* kClearTarget = "Clear learned target (use the balanced tar
 // Three ranges of this stride still fit an int; a list this long cannot be held in memory anyway.
 constexpr int kLargestTagStride = 100000000;
 
+/** The learning progress limited to 0..1; anything not finite is 0. */
+float usableProgress(float progress)
+{
+    return std::isfinite(progress) ? std::clamp(progress, 0.0f, 1.0f) : 0.0f;
+}
+
 int flagsFor(bool disabled)
 {
     return disabled ? IPopupMenu::Item::kDisabled : IPopupMenu::Item::kNoFlags;
@@ -171,10 +177,7 @@ void LearnPillControl::OnTextEntryCompletion(const char* text, int)
 std::string LearnPillControl::labelFor(const State& state)
 {
     if (state.learning)
-    {
-        const float progress = std::isfinite(state.learnProgress) ? std::clamp(state.learnProgress, 0.0f, 1.0f) : 0.0f;
-        return "LEARNING " + std::to_string(static_cast<int>(progress * 100.0f + 0.5f)) + "%";
-    }
+        return learningLabel(state.learnProgress);
     if (state.analysingFile)
         return "ANALYSING";
     if (state.hasLearnedTarget)
@@ -182,10 +185,14 @@ std::string LearnPillControl::labelFor(const State& state)
     return "LEARN TARGET";
 }
 
+std::string LearnPillControl::learningLabel(float progress)
+{
+    return "LEARNING " + std::to_string(static_cast<int>(usableProgress(progress) * 100.0f + 0.5f)) + "%";
+}
+
 int LearnPillControl::learningDotAlpha(float progress)
 {
-    const float clamped = std::isfinite(progress) ? std::clamp(progress, 0.0f, 1.0f) : 0.0f;
-    return 110 + static_cast<int>(145.0f * clamped);
+    return 110 + static_cast<int>(145.0f * usableProgress(progress));
 }
 
 void LearnPillControl::Draw(IGraphics& g)

@@ -62,6 +62,9 @@ public:
 
     /** The pill's text for a state: "LEARNING 42%", "ANALYSING", "LEARNED" or "LEARN TARGET". */
     static std::string labelFor(const State& state);
+    /** "LEARNING 42%": the progress as a whole percentage; a progress that is not finite reads as 0. The tone
+     *  display's status shows the same text. */
+    static std::string learningLabel(float progress);
     /** The dot's alpha while learning: 110 at the start, 255 when done. */
     static int learningDotAlpha(float progress);
 

@@ -1,5 +1,6 @@
 #include "editor/ToneDisplayControl.h"
 
+#include "dsp/FilterDesign.h"
 #include "editor/ParseTypedValue.h"
 #include "framework/IParam.h"
 #include "framework/IGEditorDelegate.h"
@@ -112,21 +113,23 @@ void ToneDisplayControl::endChange(int paramIdx)
         dlg->EndInformHostOfParamChangeFromUI(paramIdx);
 }
 
-void ToneDisplayControl::changeOnce(int paramIdx, double value)
+void ToneDisplayControl::changeOnceNormalized(int paramIdx, double normalized)
 {
     beginChange(paramIdx);
-    sendPlain(paramIdx, value);
+    sendNormalized(paramIdx, normalized);
     endChange(paramIdx);
+}
+
+void ToneDisplayControl::changeOnce(int paramIdx, double value)
+{
+    if (const iplug::IParam* p = param(paramIdx))
+        changeOnceNormalized(paramIdx, p->ToNormalized(value));
 }
 
 void ToneDisplayControl::resetToDefault(int paramIdx)
 {
     if (const iplug::IParam* p = param(paramIdx))
-    {
-        beginChange(paramIdx);
-        sendNormalized(paramIdx, p->GetDefault(true));
-        endChange(paramIdx);
-    }
+        changeOnceNormalized(paramIdx, p->GetDefault(true));
 }
 
 void ToneDisplayControl::toggleSwitch(int paramIdx)
@@ -275,8 +278,8 @@ aubrevane::dsp::BiquadCoefficients ToneDisplayControl::nodeDesign(int node, doub
     const double alpha = std::sin(w0) / (2.0 * paramValue(nodeQ(node)));
     const int shelf = nodeShelf(node);
     if (shelf >= 0 && switchOn(shelf))
-        return tonecurves::shelfSection(node == 3, w0, amplitude, alpha);
-    return tonecurves::peakingSection(w0, amplitude, alpha);
+        return aubrevane::dsp::shelfFromAmplitude(node == 3, amplitude, std::cos(w0), alpha);
+    return aubrevane::dsp::peakingFromAmplitude(amplitude, std::cos(w0), alpha);
 }
 
 void ToneDisplayControl::toggleView()
@@ -464,11 +467,7 @@ void ToneDisplayControl::OnMouseDblClick(float x, float y, const IMouseMod&)
         resetToDefault(regionFreq(region));
     }
     else if (const int edge = edgeAt(x, y); edge >= 0)
-    {
-        beginChange(edgeParam(edge));
-        sendNormalized(edgeParam(edge), edge == 0 ? 0.0 : 1.0);
-        endChange(edgeParam(edge));
-    }
+        changeOnceNormalized(edgeParam(edge), edge == 0 ? 0.0 : 1.0);
 }
 
 void ToneDisplayControl::OnMouseWheel(float x, float y, const IMouseMod&, float d)
@@ -491,9 +490,7 @@ void ToneDisplayControl::popoverPress(float x, float y)
     const PopoverLayout p = popoverLayout();
     if (p.hasShapeRow && (p.bellButton.Contains(x, y) || p.shelfButton.Contains(x, y)))
     {
-        beginChange(nodeShelf(popoverNode));
-        sendNormalized(nodeShelf(popoverNode), p.shelfButton.Contains(x, y) ? 1.0 : 0.0);
-        endChange(nodeShelf(popoverNode));
+        changeOnceNormalized(nodeShelf(popoverNode), p.shelfButton.Contains(x, y) ? 1.0 : 0.0);
         return;
     }
     const int fieldParams[PopoverLayout::kNumFields] = {nodeFreq(popoverNode), nodeGain(popoverNode),

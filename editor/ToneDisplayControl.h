@@ -149,6 +149,7 @@ private:
     void endChange(int paramIdx);
     /** One complete host change: begin, send, end. */
     void changeOnce(int paramIdx, double value);
+    void changeOnceNormalized(int paramIdx, double normalized);
     void resetToDefault(int paramIdx);
     void toggleSwitch(int paramIdx);
 

@@ -2,6 +2,8 @@
 #include "editor/ToneDisplayControl.h"
 
 #include "dsp/Bands.h"
+#include "dsp/FilterDesign.h"
+#include "editor/LearnPillControl.h"
 #include "framework/igraphics/IGraphics.h"
 
 #include <algorithm>
@@ -35,7 +37,13 @@ double usableRate(double sampleRate)
 aubrevane::dsp::BiquadCoefficients frontFilter(bool high, double hertz, double sampleRate)
 {
     const double limited = std::max(10.0, std::min(0.45 * sampleRate, hertz));
-    return tonecurves::passSection(high, 2.0 * std::numbers::pi * limited / sampleRate);
+    return high ? aubrevane::dsp::highPass(limited, sampleRate) : aubrevane::dsp::lowPass(limited, sampleRate);
+}
+
+/** 10 log10 |H(e^jw)|^2 of one section. */
+double magnitudeDecibels(const aubrevane::dsp::BiquadCoefficients& section, double w)
+{
+    return 10.0 * std::log10(aubrevane::dsp::powerResponse(section, w));
 }
 } // namespace
 
@@ -134,7 +142,7 @@ void ToneDisplayControl::updateCorrectionCache(const Reading& reading)
         if (gain == 0.0 || !std::isfinite(gain) || centre >= 0.45 * sampleRate)
             continue;
         const double w0 = 2.0 * std::numbers::pi * centre / sampleRate;
-        sections[count++] = tonecurves::peakingSection(w0, std::pow(10.0, gain / 40.0), std::sin(w0) / kTwiceBandQ);
+        sections[count++] = aubrevane::dsp::peaking(gain, std::cos(w0), std::sin(w0) / kTwiceBandQ);
     }
     if (reading.highPassOn)
         sections[count++] = frontFilter(true, reading.highPassHertz, sampleRate);
@@ -146,7 +154,7 @@ void ToneDisplayControl::updateCorrectionCache(const Reading& reading)
         const double w = tonecurves::curveAngle(tonecurves::pointHertz(i), sampleRate);
         double sum = 0.0;
         for (int s = 0; s < count; ++s)
-            sum += tonecurves::magnitudeDecibels(sections[s], w);
+            sum += magnitudeDecibels(sections[s], w);
         correction.decibels[i] = std::isnan(sum) ? 0.0 : std::max(kCurveFloorDecibels, sum);
     }
 }
@@ -264,7 +272,7 @@ void ToneDisplayControl::drawPreEqCurve(IGraphics& g, double sampleRate, bool ed
         const double hertz = tonecurves::pointHertz(i), w = tonecurves::curveAngle(hertz, sampleRate);
         double sum = 0.0;
         for (int s = 0; s < count; ++s)
-            sum += tonecurves::magnitudeDecibels(sections[s], w);
+            sum += magnitudeDecibels(sections[s], w);
         points[i] = {geo.xOfHertz(hertz), geo.yOfDecibels(std::clamp(sum, -kPreEqLimitDecibels, kPreEqLimitDecibels))};
     }
     if (editable)
@@ -357,11 +365,7 @@ void ToneDisplayControl::drawChips(IGraphics& g, const Reading& reading)
     std::string target;
     IColor colour = palette.textDim;
     if (reading.learning)
-    {
-        const float progress =
-            std::isfinite(reading.learnProgress) ? std::clamp(reading.learnProgress, 0.0f, 1.0f) : 0.0f;
-        target = "LEARNING " + std::to_string(static_cast<int>(progress * 100.0f + 0.5f)) + "%";
-    }
+        target = LearnPillControl::learningLabel(reading.learnProgress);
     else if (reading.analysingFile)
         target = "ANALYSING REFERENCE FILE\xE2\x80\xA6";
     else if (!reading.message.empty())

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <numbers>
 
-using aubrevane::dsp::BiquadCoefficients;
 using iplug::igraphics::IRECT;
 
 ToneDisplayGeometry::ToneDisplayGeometry(const IRECT& bounds)
@@ -97,40 +96,6 @@ double pointHertz(int i)
 double curveAngle(double hertz, double sampleRate)
 {
     return 2.0 * std::numbers::pi * std::min(0.49 * sampleRate, hertz) / sampleRate;
-}
-
-BiquadCoefficients peakingSection(double w0, double amplitude, double alpha)
-{
-    const double a0 = 1.0 + alpha / amplitude;
-    const double cosW0 = std::cos(w0);
-    return {(1.0 + alpha * amplitude) / a0, -2.0 * cosW0 / a0, (1.0 - alpha * amplitude) / a0, -2.0 * cosW0 / a0,
-            (1.0 - alpha / amplitude) / a0};
-}
-
-BiquadCoefficients shelfSection(bool high, double w0, double amplitude, double alpha)
-{
-    // The high shelf is the low shelf with the sign of every cosine term turned over.
-    const double A = amplitude, c = high ? -std::cos(w0) : std::cos(w0), k = 2.0 * std::sqrt(A) * alpha;
-    const double a0 = (A + 1.0) + (A - 1.0) * c + k;
-    const double sign = high ? -1.0 : 1.0;
-    return {A * ((A + 1.0) - (A - 1.0) * c + k) / a0, sign * 2.0 * A * ((A - 1.0) - (A + 1.0) * c) / a0,
-            A * ((A + 1.0) - (A - 1.0) * c - k) / a0, sign * -2.0 * ((A - 1.0) + (A + 1.0) * c) / a0,
-            ((A + 1.0) + (A - 1.0) * c - k) / a0};
-}
-
-BiquadCoefficients passSection(bool high, double w0)
-{
-    const double cosW0 = std::cos(w0), alpha = std::sin(w0) / std::numbers::sqrt2, a0 = 1.0 + alpha;
-    const double outer = (high ? 1.0 + cosW0 : 1.0 - cosW0) / 2.0;
-    return {outer / a0, (high ? -2.0 : 2.0) * outer / a0, outer / a0, -2.0 * cosW0 / a0, (1.0 - alpha) / a0};
-}
-
-double magnitudeDecibels(const BiquadCoefficients& s, double w)
-{
-    const double c1 = std::cos(w), s1 = std::sin(w), c2 = std::cos(2.0 * w), s2 = std::sin(2.0 * w);
-    const double nRe = s.b0 + s.b1 * c1 + s.b2 * c2, nIm = s.b1 * s1 + s.b2 * s2;
-    const double dRe = 1.0 + s.a1 * c1 + s.a2 * c2, dIm = s.a1 * s1 + s.a2 * s2;
-    return 10.0 * std::log10((nRe * nRe + nIm * nIm) / (dRe * dRe + dIm * dIm));
 }
 
 double qOfPosition(double u)

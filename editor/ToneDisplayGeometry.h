@@ -1,6 +1,5 @@
 #pragma once
 
-#include "dsp/Biquad.h"
 #include "framework/igraphics/IGraphicsStructs.h"
 
 #include <array>
@@ -67,7 +66,7 @@ struct PopoverLayout
     static constexpr float kWidth = 160.0f;
 };
 
-/** Curve maths of the display: cookbook sections and their response, evaluated on 120 log-spaced points. */
+/** Where the display samples its curves (120 log-spaced points) and how its Q slider maps. */
 namespace tonecurves
 {
 inline constexpr int kNumPoints = 120;
@@ -79,16 +78,6 @@ double pointHertz(int i);
 
 /** The angle of `hertz` at `sampleRate`, kept below 0.49 times the rate so curves stay finite near Nyquist. */
 double curveAngle(double hertz, double sampleRate);
-
-/** Cookbook peaking section for a centre angle, linear amplitude A = 10^(gain / 40) and alpha. */
-aubrevane::dsp::BiquadCoefficients peakingSection(double w0, double amplitude, double alpha);
-/** Cookbook shelf (`high` false: low shelf) with the given alpha. */
-aubrevane::dsp::BiquadCoefficients shelfSection(bool high, double w0, double amplitude, double alpha);
-/** Cookbook high-pass (`high` true) or low-pass with Q = 1/sqrt(2). */
-aubrevane::dsp::BiquadCoefficients passSection(bool high, double w0);
-
-/** 10 log10 |H(e^jw)|^2 of one section. */
-double magnitudeDecibels(const aubrevane::dsp::BiquadCoefficients& section, double w);
 
 /** The Q slider's mapping: position 0..1 to Q 0.3..10 exponentially, and back. */
 double qOfPosition(double u);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 #include <string>
 #include <vector>
@@ -262,6 +263,7 @@ TEST_F(LearnPillControlTest, LabelAndDotFollowTheState)
         {{}, "LEARN TARGET", IColor(56, 250, 250, 250)},
         {{true, false, false, 0.424f}, "LEARNING 42%", accent.WithAlpha(171)},
         {{true, true, false, 0.996f}, "LEARNING 100%", accent.WithAlpha(254)},
+        {{true, false, false, NAN}, "LEARNING 0%", accent.WithAlpha(110)}, // a broken reading shows no progress
         {{false, true, true, 0.0f}, "ANALYSING", accent},
         {{false, true, false, 0.0f}, "LEARNED", accent},
     };

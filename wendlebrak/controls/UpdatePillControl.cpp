@@ -13,7 +13,7 @@ namespace wendlebrak::controls
 
 UpdatePillControl::UpdatePillControl(const IRECT& bounds, updates::UpdateCheck* check, const IText& style,
                                      std::function<void(const IRECT&)> onResize)
-    : IControl(bounds), style(style), check(check), onResize(std::move(onResize))
+    : IControl(bounds), check(check), onResize(std::move(onResize))
 {
     IControl::SetText(style);
 }

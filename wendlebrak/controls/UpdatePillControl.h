@@ -56,7 +56,6 @@ private:
     iplug::igraphics::IColor fillColor{255, 252, 120, 92};
     iplug::igraphics::IColor hoverColor{255, 253, 146, 124};
     iplug::igraphics::IColor textColor{255, 10, 10, 10};
-    iplug::igraphics::IText style;
     wendlebrak::updates::UpdateCheck* check;
     std::function<void(const iplug::igraphics::IRECT&)> onResize;
     uint32_t seenGeneration = UINT32_MAX; // no generation seen yet, so the first poll lays out
