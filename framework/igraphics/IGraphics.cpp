@@ -244,9 +244,11 @@ void IGraphics::OnMouseOver(float x, float y, const IMouseMod& mod)
         mouseOver = nullptr;
         left->OnMouseOut();
     }
+    // The control that was left may have rebuilt the editor, taking the one under the pointer with it.
+    if (control == nullptr || !isAttached(control))
+        return;
     mouseOver = control;
-    if (control != nullptr && isAttached(control))
-        control->OnMouseOver(x, y, mod);
+    control->OnMouseOver(x, y, mod);
 }
 
 void IGraphics::OnMouseOut()

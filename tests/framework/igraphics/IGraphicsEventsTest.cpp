@@ -220,6 +220,18 @@ TEST_F(IGraphicsEvents, HoverMovesBetweenControlsAndLeavesWithTheWindow)
     EXPECT_EQ(journal, (std::vector<std::string>{"left over", "left over", "left out", "right over", "right out"}));
 }
 
+TEST_F(IGraphicsEvents, ControlsRemovedWhenTheMouseLeftOneAreNeverHeardFromAgain)
+{
+    ProbeControl* left = attach({0, 0, 100, 100}, "left");
+    attach({100, 0, 200, 100}, "right");
+    left->onOut = [this] { graphics().RemoveAllControls(); }; // an editor rebuild as the pointer leaves
+    graphics().OnMouseOver(10, 10, IMouseMod());
+    graphics().OnMouseOver(150, 10, IMouseMod());
+    graphics().OnMouseOver(10, 10, IMouseMod());
+    graphics().OnMouseOut();
+    EXPECT_EQ(journal, (std::vector<std::string>{"left over", "left out"}));
+}
+
 TEST(IGraphicsPlatform, MessageBoxesTakeQueuedAnswersElseSafeDefaults)
 {
     EditorHarness editor(1);
