@@ -103,13 +103,6 @@ void IGraphics::SendControlMsgFromDelegate(int ctrlTag, int msgTag, int dataSize
         control->OnMsgFromDelegate(msgTag, dataSize, data);
 }
 
-void IGraphics::SendControlValueFromDelegate(int ctrlTag, double normalized)
-{
-    DispatchScope scope(*this);
-    if (IControl* control = GetControlWithTag(ctrlTag))
-        control->SetValueFromDelegate(normalized);
-}
-
 void IGraphics::sendParameterValue(IControl& control, int paramIdx, double normalized)
 {
     const bool gestureOpen =
