@@ -152,6 +152,32 @@ struct IGraphics::Backend
         return true;
     }
 
+    /** Turns `bounds` into the box `valid` (valid UTF-8) takes when aligned in it by the style, measured at scale 1,
+     *  and returns its advance width; 0, leaving `bounds`, for empty text or a font that cannot be had. */
+    float placeText(const IText& text, const std::string& valid, IRECT& bounds)
+    {
+        if (valid.empty() || !selectFont(measure, text))
+            return 0.0f;
+        cairo_text_extents_t extents{};
+        cairo_font_extents_t font{};
+        cairo_text_extents(measure, valid.c_str(), &extents);
+        cairo_font_extents(measure, &font);
+        const auto textWidth = static_cast<float>(extents.x_advance);
+        const auto textHeight = static_cast<float>(font.ascent + font.descent);
+        float left = bounds.L;
+        if (text.align == EAlign::Center)
+            left = bounds.MW() - 0.5f * textWidth;
+        else if (text.align == EAlign::Far)
+            left = bounds.R - textWidth;
+        float top = bounds.T;
+        if (text.vAlign == EVAlign::Middle)
+            top = bounds.MH() - 0.5f * textHeight;
+        else if (text.vAlign == EVAlign::Bottom)
+            top = bounds.B - textHeight;
+        bounds = {left, top, left + textWidth, top + textHeight};
+        return textWidth;
+    }
+
     void setSource(const IColor& color, const IBlend* blend)
     {
         const double weight = blend ? std::clamp(static_cast<double>(blend->weight), 0.0, 1.0) : 1.0;
@@ -462,28 +488,7 @@ void IGraphics::DrawArc(const IColor& color, float cx, float cy, float r, float 
 
 float IGraphics::MeasureText(const IText& text, const char* str, IRECT& bounds) const
 {
-    const std::string valid = makeValidUtf8(str);
-    cairo_t* measure = backend->measure;
-    if (valid.empty() || !backend->selectFont(measure, text))
-        return 0.0f;
-    cairo_text_extents_t extents{};
-    cairo_font_extents_t font{};
-    cairo_text_extents(measure, valid.c_str(), &extents);
-    cairo_font_extents(measure, &font);
-    const auto textWidth = static_cast<float>(extents.x_advance);
-    const auto textHeight = static_cast<float>(font.ascent + font.descent);
-    float left = bounds.L;
-    if (text.align == EAlign::Center)
-        left = bounds.MW() - 0.5f * textWidth;
-    else if (text.align == EAlign::Far)
-        left = bounds.R - textWidth;
-    float top = bounds.T;
-    if (text.vAlign == EVAlign::Middle)
-        top = bounds.MH() - 0.5f * textHeight;
-    else if (text.vAlign == EVAlign::Bottom)
-        top = bounds.B - textHeight;
-    bounds = {left, top, left + textWidth, top + textHeight};
-    return textWidth;
+    return backend->placeText(text, makeValidUtf8(str), bounds);
 }
 
 void IGraphics::DrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend)
@@ -492,7 +497,7 @@ void IGraphics::DrawText(const IText& text, const char* str, const IRECT& bounds
     if (valid.empty() || !accept(DrawRecord::Kind::Text, text.fgColor, bounds, valid.c_str()))
         return;
     IRECT box = bounds;
-    MeasureText(text, valid.c_str(), box);
+    backend->placeText(text, valid, box);
     cairo_t* cr = backend->cr;
     if (!backend->selectFont(cr, text))
         return;
