@@ -1,9 +1,12 @@
 #include "framework/igraphics/ProbeControl.h"
 #include "support/GraphicsTestDelegate.h"
+#include "support/TestFolder.h"
 
 #include "framework/WDL_String.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace iplug::igraphics;
 using aubrevane::test::EditorHarness;
@@ -276,9 +279,12 @@ TEST(IGraphicsPlatform, LinksAndCursorsAreRecordedNeverRun)
 {
     EditorHarness editor(1);
     IGraphics& g = *editor.graphics;
-    EXPECT_TRUE(g.OpenURL("https://example.invalid/$(touch /tmp/x)"));
+    const std::filesystem::path ran = aubrevane::test::testFolder() / "ran";
+    const std::string link = "https://example.invalid/$(touch " + ran.string() + ")";
+    EXPECT_TRUE(g.OpenURL(link.c_str()));
     EXPECT_FALSE(g.OpenURL(""));
-    EXPECT_EQ(g.GetOpenedURLs(), (std::vector<std::string>{"https://example.invalid/$(touch /tmp/x)"}));
+    EXPECT_EQ(g.GetOpenedURLs(), std::vector<std::string>{link});
+    EXPECT_FALSE(std::filesystem::exists(ran));
     EXPECT_EQ(g.SetMouseCursor(ECursor::HAND), ECursor::ARROW);
     EXPECT_EQ(g.GetMouseCursor(), ECursor::HAND);
 }
