@@ -12,12 +12,12 @@ namespace iplug
 namespace igraphics
 {
 IControl::IControl(const IRECT& bounds, int paramIdx, IActionFunction actionFunc)
-    : rect(bounds), targetRect(bounds), vals{Val{paramIdx, 0.0}}, actionFunc(std::move(actionFunc))
+    : rect(bounds), vals{Val{paramIdx, 0.0}}, actionFunc(std::move(actionFunc))
 {
 }
 
 IControl::IControl(const IRECT& bounds, std::initializer_list<int> params, IActionFunction actionFunc)
-    : rect(bounds), targetRect(bounds), actionFunc(std::move(actionFunc))
+    : rect(bounds), actionFunc(std::move(actionFunc))
 {
     for (int paramIdx : params)
         vals.push_back(Val{paramIdx, 0.0});
@@ -130,14 +130,6 @@ const IParam* IControl::GetParam(int valIdx) const
     if (paramIdx == kNoParameter || dlg == nullptr)
         return nullptr;
     return dlg->GetParam(paramIdx);
-}
-
-int IControl::GetValIdxForParam(int paramIdx) const
-{
-    for (int i = 0; i < NVals(); ++i)
-        if (vals[static_cast<size_t>(i)].paramIdx == paramIdx)
-            return i;
-    return kNoValIdx;
 }
 
 void IControl::Hide(bool hide)

@@ -54,7 +54,7 @@ public:
     virtual void OnAttached();
 
     virtual void Draw(IGraphics& g) = 0;
-    virtual bool IsHit(float x, float y) const { return targetRect.Contains(x, y); }
+    virtual bool IsHit(float x, float y) const { return rect.Contains(x, y); }
     /** Polled once per frame; the control is drawn when any control answers true. */
     virtual bool IsDirty() { return dirty; }
     virtual void SetText(const IText& text) { this->text = text; }
@@ -78,15 +78,10 @@ public:
     int GetParamIdx(int valIdx = 0) const;
     /** The bound parameter, or null when the slot is unbound or the control is not attached. */
     const IParam* GetParam(int valIdx = 0) const;
-    /** The first value slot bound to `paramIdx`, or kNoValIdx. */
-    int GetValIdxForParam(int paramIdx) const;
 
     const IRECT& GetRECT() const { return rect; }
-    void SetTargetAndDrawRECTs(const IRECT& bounds)
-    {
-        rect = bounds;
-        targetRect = bounds;
-    }
+    /** The control is drawn in and hit over the same rectangle. */
+    void SetTargetAndDrawRECTs(const IRECT& bounds) { rect = bounds; }
 
     const IText& GetText() const { return text; }
     const IBlend& GetBlend() const { return blend; }
@@ -116,7 +111,6 @@ protected:
     void SetParamIdx(int paramIdx, int valIdx = 0);
 
     IRECT rect;
-    IRECT targetRect;
     IText text;
     IBlend blend;
     bool mouseIsOver = false;

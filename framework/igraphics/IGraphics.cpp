@@ -103,13 +103,6 @@ void IGraphics::SendControlMsgFromDelegate(int ctrlTag, int msgTag, int dataSize
         control->OnMsgFromDelegate(msgTag, dataSize, data);
 }
 
-void IGraphics::SendControlValueFromDelegate(int ctrlTag, double normalized)
-{
-    DispatchScope scope(*this);
-    if (IControl* control = GetControlWithTag(ctrlTag))
-        control->SetValueFromDelegate(normalized);
-}
-
 void IGraphics::sendParameterValue(IControl& control, int paramIdx, double normalized)
 {
     const bool gestureOpen =
@@ -244,9 +237,11 @@ void IGraphics::OnMouseOver(float x, float y, const IMouseMod& mod)
         mouseOver = nullptr;
         left->OnMouseOut();
     }
+    // The control that was left may have rebuilt the editor, taking the one under the pointer with it.
+    if (control == nullptr || !isAttached(control))
+        return;
     mouseOver = control;
-    if (control != nullptr && isAttached(control))
-        control->OnMouseOver(x, y, mod);
+    control->OnMouseOver(x, y, mod);
 }
 
 void IGraphics::OnMouseOut()

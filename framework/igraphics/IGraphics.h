@@ -120,7 +120,6 @@ public:
     void UpdateControlsForParam(int paramIdx, double normalized);
     /** Delivers a message from the plug-in to the control with `ctrlTag`; nothing when no control has it. */
     void SendControlMsgFromDelegate(int ctrlTag, int msgTag, int dataSize, const void* data);
-    void SendControlValueFromDelegate(int ctrlTag, double normalized);
 
     void EnableMouseOver(bool enable) { mouseOverEnabled = enable; }
     /** Only false is supported: a resize rescales the drawing and never runs the layout again. */

@@ -4,11 +4,8 @@
 #include "framework/IEditorDelegate.h"
 #include "framework/igraphics/TextEntryPaint.h"
 
-#include <cairo-ft.h>
 #include <cairo.h>
 #include <dlfcn.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
 #include <librsvg/rsvg.h>
 
 #include <algorithm>
@@ -32,26 +29,6 @@ constexpr double kPi = 3.14159265358979323846;
 
 std::mutex resourcePathMutex;
 std::string resourcePathOverride;
-
-/** FreeType is set up once for the process; faces made from it live as long as cairo keeps their font faces. */
-FT_Library freeTypeLibrary()
-{
-    static FT_Library library = []
-    {
-        FT_Library made = nullptr;
-        if (FT_Init_FreeType(&made) != 0)
-            made = nullptr;
-        return made;
-    }();
-    return library;
-}
-
-const cairo_user_data_key_t faceKey{};
-
-void releaseFace(void* face)
-{
-    FT_Done_Face(static_cast<FT_Face>(face));
-}
 
 bool allFinite(std::initializer_list<float> values)
 {
@@ -163,7 +140,7 @@ struct IGraphics::Backend
         if (found == fonts.end())
         {
             // A style may name a font nobody loaded: take it from the resource folder, never from the system.
-            cairo_font_face_t* face = loadFace(locateResource((text.font + ".ttf").c_str()));
+            cairo_font_face_t* face = loadFontFace(locateResource((text.font + ".ttf").c_str()));
             if (face == nullptr)
                 return false;
             found = fonts.emplace(text.font, face).first;
@@ -175,20 +152,30 @@ struct IGraphics::Backend
         return true;
     }
 
-    static cairo_font_face_t* loadFace(const std::string& path)
+    /** Turns `bounds` into the box `valid` (valid UTF-8) takes when aligned in it by the style, measured at scale 1,
+     *  and returns its advance width; 0, leaving `bounds`, for empty text or a font that cannot be had. */
+    float placeText(const IText& text, const std::string& valid, IRECT& bounds)
     {
-        FT_Library library = freeTypeLibrary();
-        FT_Face ftFace = nullptr;
-        if (library == nullptr || path.empty() || FT_New_Face(library, path.c_str(), 0, &ftFace) != 0)
-            return nullptr;
-        cairo_font_face_t* face = cairo_ft_font_face_create_for_ft_face(ftFace, 0);
-        if (cairo_font_face_set_user_data(face, &faceKey, ftFace, releaseFace) != CAIRO_STATUS_SUCCESS)
-        {
-            cairo_font_face_destroy(face);
-            FT_Done_Face(ftFace);
-            return nullptr;
-        }
-        return face;
+        if (valid.empty() || !selectFont(measure, text))
+            return 0.0f;
+        cairo_text_extents_t extents{};
+        cairo_font_extents_t font{};
+        cairo_text_extents(measure, valid.c_str(), &extents);
+        cairo_font_extents(measure, &font);
+        const auto textWidth = static_cast<float>(extents.x_advance);
+        const auto textHeight = static_cast<float>(font.ascent + font.descent);
+        float left = bounds.L;
+        if (text.align == EAlign::Center)
+            left = bounds.MW() - 0.5f * textWidth;
+        else if (text.align == EAlign::Far)
+            left = bounds.R - textWidth;
+        float top = bounds.T;
+        if (text.vAlign == EVAlign::Middle)
+            top = bounds.MH() - 0.5f * textHeight;
+        else if (text.vAlign == EVAlign::Bottom)
+            top = bounds.B - textHeight;
+        bounds = {left, top, left + textWidth, top + textHeight};
+        return textWidth;
     }
 
     void setSource(const IColor& color, const IBlend* blend)
@@ -299,7 +286,7 @@ bool IGraphics::LoadFont(const char* fontID, const char* fileNameOrPath)
 {
     if (fontID == nullptr || *fontID == '\0')
         return false;
-    cairo_font_face_t* face = Backend::loadFace(locateResource(fileNameOrPath));
+    cairo_font_face_t* face = loadFontFace(locateResource(fileNameOrPath));
     if (face == nullptr)
         return false;
     auto [slot, inserted] = backend->fonts.emplace(fontID, face);
@@ -501,28 +488,7 @@ void IGraphics::DrawArc(const IColor& color, float cx, float cy, float r, float 
 
 float IGraphics::MeasureText(const IText& text, const char* str, IRECT& bounds) const
 {
-    const std::string valid = makeValidUtf8(str);
-    cairo_t* measure = backend->measure;
-    if (valid.empty() || !backend->selectFont(measure, text))
-        return 0.0f;
-    cairo_text_extents_t extents{};
-    cairo_font_extents_t font{};
-    cairo_text_extents(measure, valid.c_str(), &extents);
-    cairo_font_extents(measure, &font);
-    const auto textWidth = static_cast<float>(extents.x_advance);
-    const auto textHeight = static_cast<float>(font.ascent + font.descent);
-    float left = bounds.L;
-    if (text.align == EAlign::Center)
-        left = bounds.MW() - 0.5f * textWidth;
-    else if (text.align == EAlign::Far)
-        left = bounds.R - textWidth;
-    float top = bounds.T;
-    if (text.vAlign == EVAlign::Middle)
-        top = bounds.MH() - 0.5f * textHeight;
-    else if (text.vAlign == EVAlign::Bottom)
-        top = bounds.B - textHeight;
-    bounds = {left, top, left + textWidth, top + textHeight};
-    return textWidth;
+    return backend->placeText(text, makeValidUtf8(str), bounds);
 }
 
 void IGraphics::DrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend)
@@ -531,7 +497,7 @@ void IGraphics::DrawText(const IText& text, const char* str, const IRECT& bounds
     if (valid.empty() || !accept(DrawRecord::Kind::Text, text.fgColor, bounds, valid.c_str()))
         return;
     IRECT box = bounds;
-    MeasureText(text, valid.c_str(), box);
+    backend->placeText(text, valid, box);
     cairo_t* cr = backend->cr;
     if (!backend->selectFont(cr, text))
         return;
@@ -677,7 +643,7 @@ void IGraphics::DrawPendingTextEntry()
     if (pendingEntry.control == nullptr)
         return;
     if (backend->platformFace == nullptr)
-        backend->platformFace = Backend::loadFace(locateResource(kPlatformFontFile));
+        backend->platformFace = loadPlatformFontFace();
     cairo_t* cr = cairo_create(backend->surface); // in pixels, as the window paints its overlays
     paintTextEntry(cr, backend->platformFace, drawScale, pendingEntry.style, pendingEntry.bounds, pendingEntry.text);
     cairo_destroy(cr);

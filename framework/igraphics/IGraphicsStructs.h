@@ -72,10 +72,6 @@ struct IColor
 inline constexpr IColor COLOR_TRANSPARENT{0, 0, 0, 0};
 inline constexpr IColor COLOR_BLACK{255, 0, 0, 0};
 inline constexpr IColor COLOR_WHITE{255, 255, 255, 255};
-inline constexpr IColor COLOR_GRAY{255, 127, 127, 127};
-inline constexpr IColor COLOR_LIGHT_GRAY{255, 240, 240, 240};
-inline constexpr IColor COLOR_MID_GRAY{255, 200, 200, 200};
-inline constexpr IColor COLOR_DARK_GRAY{255, 70, 70, 70};
 
 enum class EBlend
 {

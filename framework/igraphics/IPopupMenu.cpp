@@ -11,8 +11,6 @@ IPopupMenu::Item::Item(const char* text, IPopupMenu* submenu)
 {
 }
 
-IPopupMenu::IPopupMenu(const char* title) : title(title ? title : "") {}
-
 IPopupMenu::Item* IPopupMenu::AddItem(const char* text, int index, int itemFlags)
 {
     auto item = std::make_unique<Item>(text, itemFlags);

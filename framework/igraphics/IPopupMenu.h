@@ -48,8 +48,6 @@ public:
         std::unique_ptr<IPopupMenu> submenu;
     };
 
-    explicit IPopupMenu(const char* title = "");
-
     /** Appends an item (or inserts it at `index` when that is 0..NItems()); returns it, owned by the menu. */
     Item* AddItem(const char* text, int index = -1, int itemFlags = Item::kNoFlags);
     /** Appends an entry that opens `submenu`; the menu takes ownership of it. */
@@ -68,10 +66,7 @@ public:
     /** The chosen item, or null when none is chosen. */
     Item* GetChosenItem();
 
-    const char* GetTitle() const { return title.c_str(); }
-
 private:
-    std::string title;
     std::vector<std::unique_ptr<Item>> items;
     int chosenItemIdx = -1;
 };

@@ -26,11 +26,6 @@ void IVTrackControlBase::OnResize()
 
 void IVTrackControlBase::Draw(IGraphics& g)
 {
-    drawTrackControl(g);
-}
-
-void IVTrackControlBase::drawTrackControl(IGraphics& g)
-{
     DrawBackground(g, widgetBounds());
     for (int i = 0; i < NTracks(); ++i)
         DrawTrack(g, trackBounds[static_cast<size_t>(i)], i);

@@ -25,6 +25,7 @@ public:
     IVTrackControlBase(const IRECT& bounds, const char* label, const IVStyle& style, int nTracks, EDirection direction,
                        float trackPadding = 0.0f);
 
+    /** Draws the background, every track with its bar (calling DrawPeak), the label and the frame. */
     void Draw(IGraphics& g) override;
     void OnResize() override;
     void OnAttached() override;
@@ -32,8 +33,6 @@ public:
     int NTracks() const { return static_cast<int>(trackBounds.size()); }
 
 protected:
-    /** Draws the background, every track with its bar (calling DrawPeak), the label and the frame. */
-    void drawTrackControl(IGraphics& g);
     virtual void DrawTrack(IGraphics& g, const IRECT& r, int chIdx);
     /** The mark of the channel's last peak; `aboveBaseValue` is true when the bar grows from the track's base. */
     virtual void DrawPeak(IGraphics& g, const IRECT& r, int chIdx, bool aboveBaseValue);
@@ -44,6 +43,10 @@ protected:
     EDirection direction;
     float trackPadding;
 };
+
+/** Draws a thin line across the tracks at each marker's level (dB over the range low..high). */
+void drawMeterMarkers(IGraphics& g, const std::vector<IRECT>& tracks, EDirection direction,
+                      const std::vector<int>& markers, float lowRangeDB, float highRangeDB, const IColor& color);
 
 enum class EResponse
 {
@@ -73,8 +76,8 @@ public:
 
     void Draw(IGraphics& g) override
     {
-        drawTrackControl(g);
-        drawMarkers(g);
+        IVTrackControlBase::Draw(g);
+        drawMeterMarkers(g, trackBounds, direction, markers, lowRangeDB, highRangeDB, GetColor(kFR));
     }
 
     /** Takes a PeakAvgData<MAXNC> reading; messages of another size are ignored. A NaN peak counts as silence. */
@@ -116,21 +119,10 @@ private:
         return std::isfinite(value) ? std::fmin(1.0, std::fmax(0.0, value)) : 0.0;
     }
 
-    void drawMarkers(IGraphics& g);
-
     EResponse response;
     std::vector<int> markers;
     std::array<double, MAXNC> peakValues;
 };
-
-/** Draws a thin line across the tracks at each marker's level (dB over the range low..high). */
-void drawMeterMarkers(IGraphics& g, const std::vector<IRECT>& tracks, EDirection direction,
-                      const std::vector<int>& markers, float lowRangeDB, float highRangeDB, const IColor& color);
-
-template <int MAXNC> void IVPeakAvgMeterControl<MAXNC>::drawMarkers(IGraphics& g)
-{
-    drawMeterMarkers(g, trackBounds, direction, markers, lowRangeDB, highRangeDB, GetColor(kFR));
-}
 
 } // namespace igraphics
 } // namespace iplug

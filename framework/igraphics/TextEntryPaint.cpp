@@ -1,5 +1,11 @@
 #include "framework/igraphics/TextEntryPaint.h"
 
+#include "framework/igraphics/IGraphics.h"
+
+#include <cairo-ft.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,6 +13,51 @@ namespace iplug
 {
 namespace igraphics
 {
+namespace
+{
+constexpr const char* kPlatformFontFile = "Roboto-Regular.ttf";
+
+/** FreeType is set up once for the process; faces made from it live as long as cairo keeps their font faces. */
+FT_Library freeTypeLibrary()
+{
+    static FT_Library library = []
+    {
+        FT_Library made = nullptr;
+        if (FT_Init_FreeType(&made) != 0)
+            made = nullptr;
+        return made;
+    }();
+    return library;
+}
+
+const cairo_user_data_key_t faceKey{};
+
+void releaseFace(void* face)
+{
+    FT_Done_Face(static_cast<FT_Face>(face));
+}
+} // namespace
+
+cairo_font_face_t* loadFontFace(const std::string& path)
+{
+    FT_Library library = freeTypeLibrary();
+    FT_Face ftFace = nullptr;
+    if (library == nullptr || path.empty() || FT_New_Face(library, path.c_str(), 0, &ftFace) != 0)
+        return nullptr;
+    cairo_font_face_t* face = cairo_ft_font_face_create_for_ft_face(ftFace, 0);
+    if (cairo_font_face_set_user_data(face, &faceKey, ftFace, releaseFace) != CAIRO_STATUS_SUCCESS)
+    {
+        cairo_font_face_destroy(face);
+        FT_Done_Face(ftFace);
+        return nullptr;
+    }
+    return face;
+}
+
+cairo_font_face_t* loadPlatformFontFace()
+{
+    return loadFontFace(IGraphics::GetResourcePath() + "/" + kPlatformFontFile);
+}
 
 void paintTextEntry(cairo_t* cr, cairo_font_face_t* face, double scale, const IText& style, const IRECT& bounds,
                     const std::string& text)

@@ -1,7 +1,8 @@
 #pragma once
 
-// The platform's look of an open text entry, shared by the editor's picture and the X11 window so both show the
-// same box. It speaks cairo, so only the graphics layer's own sources include it.
+// The platform's look of an open text entry and the fonts cairo draws with, shared by the editor's picture and the
+// X11 window so both show the same box in the same font. It speaks cairo, so only the graphics layer's own sources
+// include it.
 #include "framework/igraphics/IGraphicsStructs.h"
 
 #include <cairo.h>
@@ -13,8 +14,13 @@ namespace iplug
 namespace igraphics
 {
 
-/** The platform's overlays (menus, text entries, message boxes) set their text in this font of the resource folder. */
-constexpr const char* kPlatformFontFile = "Roboto-Regular.ttf";
+/** A cairo face for the font file at `path`, read through FreeType; null when it cannot be read. The caller destroys
+ *  it. Main thread. */
+cairo_font_face_t* loadFontFace(const std::string& path);
+
+/** The font the platform's overlays (menus, text entries, message boxes) set their text in, from the resource folder;
+ *  null when it cannot be read. The caller destroys it. Main thread. */
+cairo_font_face_t* loadPlatformFontFace();
 
 /**
  * Paints an open text entry over `bounds` (editor units): the box in the style's entry background, then `text` and

@@ -12,11 +12,8 @@
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <X11/keysym.h>
-#include <cairo-ft.h>
 #include <cairo-xlib.h>
 #include <cairo.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
 #include <poll.h>
 
 #include <algorithm>
@@ -103,11 +100,6 @@ void eraseLastCharacter(std::string& text)
     }
 }
 
-void destroyFtFace(void* face)
-{
-    FT_Done_Face(static_cast<FT_Face>(face));
-}
-
 /** One level of an open popup menu as laid out on screen. */
 struct MenuPanel
 {
@@ -146,8 +138,7 @@ struct X11Window::Impl
     cairo_surface_t* editorImage = nullptr; // the editor's last frame, opaque
     cairo_surface_t* canvas = nullptr;      // the frame with the overlays, painted into the window in one go
     cairo_surface_t* windowSurface = nullptr;
-    FT_Library freetype = nullptr;
-    cairo_font_face_t* overlayFace = nullptr;
+    cairo_font_face_t* overlayFace = nullptr; // null: overlays use cairo's own sans-serif
 
     bool closed = false;
     bool needsPresent = true;
@@ -179,8 +170,6 @@ struct X11Window::Impl
         destroySurfaces();
         if (overlayFace != nullptr)
             cairo_font_face_destroy(overlayFace);
-        if (freetype != nullptr)
-            FT_Done_FreeType(freetype);
         if (display != nullptr)
         {
             if (blankCursor != 0)
@@ -223,17 +212,6 @@ struct X11Window::Impl
         hints->min_height = hints->max_height = pixelHeight;
         XSetWMNormalHints(display, window, hints);
         XFree(hints);
-    }
-
-    void loadOverlayFont()
-    {
-        const std::string path = IGraphics::GetResourcePath() + "/" + kPlatformFontFile;
-        FT_Face face = nullptr;
-        if (FT_Init_FreeType(&freetype) != 0 || FT_New_Face(freetype, path.c_str(), 0, &face) != 0)
-            return; // overlays then use cairo's own sans-serif
-        overlayFace = cairo_ft_font_face_create_for_ft_face(face, 0);
-        static cairo_user_data_key_t faceKey;
-        cairo_font_face_set_user_data(overlayFace, &faceKey, face, &destroyFtFace);
     }
 
     void useOverlayFont(cairo_t* cr, double sizeUnits)
@@ -895,7 +873,7 @@ std::unique_ptr<X11Window> X11Window::open(IGraphics& graphics, const std::strin
 
     impl->makeSurfaces();
     impl->setFixedSize();
-    impl->loadOverlayFont();
+    impl->overlayFace = loadPlatformFontFace();
     XMapWindow(display, impl->window);
     graphics.SetAllControlsDirty();
     impl->refresh(true);

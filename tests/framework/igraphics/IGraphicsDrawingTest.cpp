@@ -27,7 +27,7 @@ std::pair<int, int> pngSize(const std::filesystem::path& path)
     return {be32(16), be32(20)};
 }
 
-/** Draws through a probe control, so primitives run inside a frame as controls call them. */
+/** Runs a drawing function as its Draw, so primitives run inside a frame as controls call them. */
 class PaintControl : public IControl
 {
 public:

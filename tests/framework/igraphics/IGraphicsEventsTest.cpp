@@ -1,9 +1,12 @@
 #include "framework/igraphics/ProbeControl.h"
 #include "support/GraphicsTestDelegate.h"
+#include "support/TestFolder.h"
 
 #include "framework/WDL_String.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace iplug::igraphics;
 using aubrevane::test::EditorHarness;
@@ -220,6 +223,18 @@ TEST_F(IGraphicsEvents, HoverMovesBetweenControlsAndLeavesWithTheWindow)
     EXPECT_EQ(journal, (std::vector<std::string>{"left over", "left over", "left out", "right over", "right out"}));
 }
 
+TEST_F(IGraphicsEvents, ControlsRemovedWhenTheMouseLeftOneAreNeverHeardFromAgain)
+{
+    ProbeControl* left = attach({0, 0, 100, 100}, "left");
+    attach({100, 0, 200, 100}, "right");
+    left->onOut = [this] { graphics().RemoveAllControls(); }; // an editor rebuild as the pointer leaves
+    graphics().OnMouseOver(10, 10, IMouseMod());
+    graphics().OnMouseOver(150, 10, IMouseMod());
+    graphics().OnMouseOver(10, 10, IMouseMod());
+    graphics().OnMouseOut();
+    EXPECT_EQ(journal, (std::vector<std::string>{"left over", "left out"}));
+}
+
 TEST(IGraphicsPlatform, MessageBoxesTakeQueuedAnswersElseSafeDefaults)
 {
     EditorHarness editor(1);
@@ -264,9 +279,12 @@ TEST(IGraphicsPlatform, LinksAndCursorsAreRecordedNeverRun)
 {
     EditorHarness editor(1);
     IGraphics& g = *editor.graphics;
-    EXPECT_TRUE(g.OpenURL("https://example.invalid/$(touch /tmp/x)"));
+    const std::filesystem::path ran = aubrevane::test::testFolder() / "ran";
+    const std::string link = "https://example.invalid/$(touch " + ran.string() + ")";
+    EXPECT_TRUE(g.OpenURL(link.c_str()));
     EXPECT_FALSE(g.OpenURL(""));
-    EXPECT_EQ(g.GetOpenedURLs(), (std::vector<std::string>{"https://example.invalid/$(touch /tmp/x)"}));
+    EXPECT_EQ(g.GetOpenedURLs(), std::vector<std::string>{link});
+    EXPECT_FALSE(std::filesystem::exists(ran));
     EXPECT_EQ(g.SetMouseCursor(ECursor::HAND), ECursor::ARROW);
     EXPECT_EQ(g.GetMouseCursor(), ECursor::HAND);
 }

@@ -66,6 +66,7 @@ public:
     {
         note("out");
         IControl::OnMouseOut();
+        run(onOut);
     }
     void OnPopupMenuSelection(iplug::igraphics::IPopupMenu* chosen, int) override
     {
@@ -82,7 +83,7 @@ public:
 
     std::string name;
     iplug::igraphics::IColor color{255, 200, 40, 40};
-    std::function<void()> onDown, onDrag, onDblClick, onWheel;
+    std::function<void()> onDown, onDrag, onDblClick, onWheel, onOut;
     iplug::igraphics::IPopupMenu menu;
 
 private:
