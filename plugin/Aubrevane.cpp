@@ -109,7 +109,7 @@ Aubrevane::Aubrevane(const iplug::InstanceInfo& info)
     publishedTarget.write(TargetValues{});
 
     WDL_String supportFolder;
-    iplug::AppSupportPath(supportFolder, false);
+    iplug::AppSupportPath(supportFolder);
     wendlebrak::updates::Config updateConfig;
     updateConfig.product = "aubrevane";
     updateConfig.version = kVersionText;

@@ -33,7 +33,7 @@ std::string Aubrevane::withoutOuterBlanks(const std::string& name)
 std::filesystem::path Aubrevane::presetDirectory() const
 {
     WDL_String base;
-    iplug::AppSupportPath(base, false);
+    iplug::AppSupportPath(base);
     return wendlebrak::presets::userPresetDirectory(kPresetFormat, base.Get());
 }
 

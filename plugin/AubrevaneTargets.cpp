@@ -136,7 +136,7 @@ void Aubrevane::learnWorker(Aubrevane* plugin, std::string path)
 std::filesystem::path Aubrevane::targetDirectory() const
 {
     WDL_String base;
-    iplug::AppSupportPath(base, false);
+    iplug::AppSupportPath(base);
     return aubrevane::offline::userTargetDirectory(base.Get());
 }
 
