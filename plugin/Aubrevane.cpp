@@ -2,6 +2,7 @@
 
 #include "framework/AppSupportPath.h"
 #include "framework/igraphics/IGraphics.h"
+#include "plugin/EditorSize.h"
 #include "plugin/Version.h"
 #include "wendlebrak/net/Http.h"
 #include "wendlebrak/updates/UpdateCheck.h"
@@ -18,8 +19,6 @@ using namespace aubrevane::plugin;
 namespace
 {
 
-constexpr int kEditorWidth = 720;
-constexpr int kEditorHeight = 532;
 constexpr int kEditorFramesPerSecond = 60;
 
 constexpr std::array<const char*, kNumRegions> kRegionNames = {"Low", "Body", "Presence", "Air"};
@@ -49,10 +48,10 @@ iplug::Config makeConfig()
     config.plugHasUI = true;
     config.plugWidth = kEditorWidth;
     config.plugHeight = kEditorHeight;
-    config.plugMinWidth = 540;
-    config.plugMaxWidth = 1440;
-    config.plugMinHeight = 399;
-    config.plugMaxHeight = 1064;
+    config.plugMinWidth = kSmallestEditorWidth;
+    config.plugMaxWidth = kLargestEditorWidth;
+    config.plugMinHeight = kSmallestEditorHeight;
+    config.plugMaxHeight = kLargestEditorHeight;
     config.plugHostResize = true;
     config.bundleID = "com.wendlebrak.audiounit.Aubrevane";
     config.appGroupID = "com.wendlebrak.shared";

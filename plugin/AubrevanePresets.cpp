@@ -2,6 +2,7 @@
 
 #include "framework/AppSupportPath.h"
 #include "offline/PresetFormat.h"
+#include "plugin/EditorSize.h"
 #include "wendlebrak/files/Files.h"
 
 #include <algorithm>
@@ -17,7 +18,6 @@ using namespace aubrevane::plugin;
 namespace
 {
 
-constexpr float kLogicalEditorWidth = 720.0f;
 constexpr float kEditorScaleTolerance = 0.01f;
 
 } // namespace
@@ -162,7 +162,7 @@ void Aubrevane::loadPresetFile(const wendlebrak::presets::SavedPreset& preset)
 
     if (savedEditorWidth > 0 && GetUI() != nullptr)
     {
-        const float scale = static_cast<float>(savedEditorWidth) / kLogicalEditorWidth;
+        const float scale = static_cast<float>(savedEditorWidth) / kEditorWidth;
         if (std::fabs(scale - editorScale()) > kEditorScaleTolerance)
             applyEditorScale(scale);
     }
