@@ -27,6 +27,14 @@ constexpr std::array<double, kNumRegions> kRegionMaxHertz = {300.0, 800.0, 6000.
 
 constexpr int kCannotAutomate = iplug::IParam::kFlagCannotAutomate;
 
+/** Withdraws the engine's target: the correction goes back to the balanced curve. Audio thread. */
+void clearTarget(aubrevane::dsp::ToneCorrector& engine) noexcept
+{
+    engine.targetValid = false;
+    engine.targetOffsetDecibels = {};
+    engine.targetBalance = {};
+}
+
 iplug::Config makeConfig()
 {
     iplug::Config config;
@@ -264,26 +272,20 @@ void Aubrevane::takeTargetRequests(bool bypassed) noexcept
             // A restored state replaces what was being learned: learning ends without installing anything, and
             // publishView must not clear the reference name the state just brought.
             learningStopped = engine.learning;
+            engine.learning = false;
             if (!values.valid)
-            {
-                engine.targetValid = false;
-                engine.learning = false;
-                engine.targetOffsetDecibels = {};
-                engine.targetBalance = {};
-            }
+                clearTarget(engine);
             else if (values.restoredFromBalance)
             {
                 // The restored parameters shape the offsets, as they did for the target the state published.
                 applyParameterSettings();
                 engine.learnFromBalance(values.offsetDecibels);
-                engine.learning = false;
             }
             else
             {
                 engine.targetOffsetDecibels = values.offsetDecibels;
                 engine.targetBalance = values.balance;
                 engine.targetValid = true;
-                engine.learning = false;
             }
             publishRequested = true;
         }
@@ -291,10 +293,8 @@ void Aubrevane::takeTargetRequests(bool bypassed) noexcept
 
     if (clearTargetRequested.exchange(false))
     {
-        engine.targetValid = false;
         engine.learning = false;
-        engine.targetOffsetDecibels = {};
-        engine.targetBalance = {};
+        clearTarget(engine);
         publishRequested = true; // the record may show a restored target that this request withdrew
     }
 
@@ -385,7 +385,8 @@ void Aubrevane::publishView() noexcept
     }
     view.aboveThreshold.store(engine.aboveThreshold, std::memory_order_relaxed);
     view.learning.store(engine.learning, std::memory_order_relaxed);
-    const double ticksToLearn = std::max(1.0, engine.sampleRate * 3.0 * 0.03125);
+    // Learning ends after three seconds of control ticks above the threshold.
+    const double ticksToLearn = std::max(1.0, 3.0 * engine.sampleRate / aubrevane::dsp::ToneCorrector::kTickSamples);
     view.learnProgress.store(static_cast<float>(std::min(1.0, engine.learnCount / ticksToLearn)),
                              std::memory_order_relaxed);
 
