@@ -201,9 +201,7 @@ TEST(AubrevaneAudioRoad, ARestoredStateEndsLearningAndKeepsItsTargetAndReference
         spec.headParams[kThreshold] = -40.0; // the noise below is well above it, so learning would complete
         spec.tailParams.assign(22, 0.0);
         const auto bytes = aubrevane::test::stateBytes(spec);
-        iplug::IByteChunk chunk;
-        chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
-        ASSERT_EQ(plugin->UnserializeState(chunk, 0), static_cast<int>(bytes.size())) << version;
+        ASSERT_EQ(aubrevane::test::restoreState(*plugin, bytes), static_cast<int>(bytes.size())) << version;
 
         runBlocks(*plugin, 200, 1024); // loud noise for longer than learning takes: nothing may be learned now
         plugin->OnIdle();

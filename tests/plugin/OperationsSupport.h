@@ -65,12 +65,4 @@ inline std::vector<std::string> boxesShown(Aubrevane& plugin)
     return shown;
 }
 
-/** The state chunk's bytes as SerializeState writes them. */
-inline std::vector<std::uint8_t> stateBytes(const Aubrevane& plugin)
-{
-    iplug::IByteChunk chunk;
-    EXPECT_TRUE(plugin.SerializeState(chunk));
-    return {chunk.GetData(), chunk.GetData() + chunk.Size()};
-}
-
 } // namespace aubrevane::test

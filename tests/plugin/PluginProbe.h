@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -62,6 +63,23 @@ inline std::unique_ptr<Aubrevane> preparedPlugin(double sampleRate = 48000.0, in
     plugin->SetChannelConnections(iplug::kOutput, outputs);
     plugin->OnReset();
     return plugin;
+}
+
+/** The state chunk's bytes as SerializeState writes them. */
+inline std::vector<std::uint8_t> stateBytes(const Aubrevane& plugin)
+{
+    iplug::IByteChunk chunk;
+    EXPECT_TRUE(plugin.SerializeState(chunk));
+    return {chunk.GetData(), chunk.GetData() + chunk.Size()};
+}
+
+/** Hands `bytes` to UnserializeState from the start, as a host restoring its project does; what it answers. */
+inline int restoreState(Aubrevane& plugin, const std::vector<std::uint8_t>& bytes)
+{
+    iplug::IByteChunk chunk;
+    if (!bytes.empty())
+        chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
+    return plugin.UnserializeState(chunk, 0);
 }
 
 } // namespace aubrevane::test

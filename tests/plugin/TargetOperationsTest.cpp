@@ -316,12 +316,7 @@ TEST_F(TargetOperations, RequestsWithNoBlockBetweenThemEndAsIfOneHadRun)
     using Action = std::function<void(Aubrevane&)>;
     const Action clear = [](Aubrevane& p) { p.onClearLearnedTarget(); };
     const Action factory = [](Aubrevane& p) { p.loadTarget(factoryTarget("Male speech")); };
-    const Action restore = [&](Aubrevane& p)
-    {
-        iplug::IByteChunk chunk;
-        chunk.PutBytes(presetBytes.data(), static_cast<int>(presetBytes.size()));
-        ASSERT_GT(p.UnserializeState(chunk, 0), 0);
-    };
+    const Action restore = [&](Aubrevane& p) { ASSERT_GT(restoreState(p, presetBytes), 0); };
     struct Sequence
     {
         const char* name;
