@@ -232,25 +232,22 @@ void Aubrevane::ProcessBlock(double** inputs, double** outputs, int nFrames)
     const int channels = std::min(nIn, nOut);
     if (nFrames > 0 && nOut > 0)
     {
-        int copied = 0;
-        if (bypassed || channels <= 0)
+        const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(nFrames);
+        if (bypassed)
         {
-            copied = channels;
-            for (int c = 0; c < copied; ++c)
+            for (int c = 0; c < channels; ++c)
                 if (inputs[c] != outputs[c])
-                    std::memcpy(outputs[c], inputs[c], sizeof(double) * static_cast<std::size_t>(nFrames));
+                    std::memcpy(outputs[c], inputs[c], bytes);
         }
-        else
-        {
+        else if (channels > 0)
             engine.process(inputs, outputs, channels, nFrames);
-            copied = channels;
-        }
-        for (int c = copied; c < nOut; ++c)
+        // An output without an input of its own repeats the first output, or is silent when there is no input.
+        for (int c = channels; c < nOut; ++c)
         {
-            if (copied == 0)
+            if (channels == 0)
                 std::fill_n(outputs[c], nFrames, 0.0);
             else
-                std::memcpy(outputs[c], outputs[0], sizeof(double) * static_cast<std::size_t>(nFrames));
+                std::memcpy(outputs[c], outputs[0], bytes);
         }
     }
 

@@ -207,6 +207,8 @@ private:
     TargetSnapshot restoredTarget; // carries restoredFromBalance inside the record, so the two are taken together
 
     std::thread learnThread;
+    // Raised before learnThread is joined on closing, so a long analysis stops at its next block and publishes nothing.
+    std::atomic<bool> learnCancelRequested{false};
     std::atomic<int> learnState{kLearnIdle};
     std::atomic<bool> fileBalancePending{false};
     TargetSnapshot fileBalance;
@@ -236,10 +238,6 @@ private:
     std::atomic<bool> editorRebuildRequested{false};
     std::uint32_t lastTrackColour = 0xFFFFFFFFu; // no colour
     WDL_String titleText;
-
-    // Added for the reference-file worker (AubrevaneTargets.cpp): raised before learnThread is joined on closing, so
-    // a long analysis stops at its next block and publishes nothing.
-    std::atomic<bool> learnCancelRequested{false};
 };
 
 template <typename Reading> Reading Aubrevane::toneDisplayReading() const
