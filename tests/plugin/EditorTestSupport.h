@@ -21,14 +21,7 @@ namespace aubrevane::test
 class RecordingAubrevane : public Aubrevane
 {
 public:
-    RecordingAubrevane() : Aubrevane(iplug::InstanceInfo{"Aubrevane_View"})
-    {
-        SetSampleRate(48000.0);
-        SetBlockSize(256);
-        SetChannelConnections(iplug::kInput, 2);
-        SetChannelConnections(iplug::kOutput, 2);
-        OnReset();
-    }
+    RecordingAubrevane() : Aubrevane(iplug::InstanceInfo{"Aubrevane_View"}) { prepareAsHost(*this); }
 
     void SendParameterValueFromDelegate(int paramIdx, double value, bool normalized) override
     {

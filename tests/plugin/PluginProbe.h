@@ -52,16 +52,23 @@ struct AubrevaneProbe
 namespace aubrevane::test
 {
 
-/** A plug-in prepared as a host would: rate, block size and channel route set, then reset. */
+/** Prepares a plug-in as a host would: rate, block size and channel route set, then reset. */
+inline void prepareAsHost(Aubrevane& plugin, double sampleRate = 48000.0, int blockSize = 256, int inputs = 2,
+                          int outputs = 2)
+{
+    plugin.SetSampleRate(sampleRate);
+    plugin.SetBlockSize(blockSize);
+    plugin.SetChannelConnections(iplug::kInput, inputs);
+    plugin.SetChannelConnections(iplug::kOutput, outputs);
+    plugin.OnReset();
+}
+
+/** A new plug-in, prepared as a host would. */
 inline std::unique_ptr<Aubrevane> preparedPlugin(double sampleRate = 48000.0, int blockSize = 256, int inputs = 2,
                                                  int outputs = 2)
 {
     auto plugin = std::make_unique<Aubrevane>(iplug::InstanceInfo{"Aubrevane_View"});
-    plugin->SetSampleRate(sampleRate);
-    plugin->SetBlockSize(blockSize);
-    plugin->SetChannelConnections(iplug::kInput, inputs);
-    plugin->SetChannelConnections(iplug::kOutput, outputs);
-    plugin->OnReset();
+    prepareAsHost(*plugin, sampleRate, blockSize, inputs, outputs);
     return plugin;
 }
 
