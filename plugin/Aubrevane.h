@@ -160,6 +160,8 @@ private:
     /** Raises one target request and withdraws the older ones still waiting, so the latest request decides. */
     void postTargetRequest(std::atomic<bool>& request) noexcept; // main thread or the reference worker
     void applyState(const aubrevane::plugin::StoredState& state, const iplug::IByteChunk& chunk);
+    /** Withdraws the notice of a failed analysis and its reason, as a new target or learning request does. */
+    void dropLearnFailure();
     static void claimAndWrite(TargetSnapshot& record, const TargetValues& values); // main thread; may yield
     TargetValues offsetsForBalance(const aubrevane::dsp::Balance& balance) const;  // main thread
     /** Clamps a window size to the limits for platform scale `platform` and keeps it at 720:532. */

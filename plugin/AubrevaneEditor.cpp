@@ -167,23 +167,26 @@ void Aubrevane::onClearLearnedTarget()
     {
         std::lock_guard lock(labelMutex);
         referenceLabel.clear();
-        learnError.clear();
     }
-    int failed = kLearnFailed; // with its reason gone, a failure notice must go too
-    learnState.compare_exchange_strong(failed, kLearnIdle);
+    dropLearnFailure();
     claimAndWrite(publishedTarget, TargetValues{}); // shown at once, like a restored target
     postTargetRequest(clearTargetRequested);
 }
 
 void Aubrevane::onLearnFromInput()
 {
+    dropLearnFailure();
+    learnStartRequested.store(true);
+}
+
+void Aubrevane::dropLearnFailure()
+{
     {
         std::lock_guard lock(labelMutex);
         learnError.clear();
     }
-    int failed = kLearnFailed; // with its reason gone, a failure notice must go too
+    int failed = kLearnFailed; // with its reason gone, a failure notice must go too; an analysis under way stays
     learnState.compare_exchange_strong(failed, kLearnIdle);
-    learnStartRequested.store(true);
 }
 
 void Aubrevane::onUpdatePillResized(const iplug::igraphics::IRECT& pill)

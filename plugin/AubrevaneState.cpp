@@ -131,10 +131,8 @@ void Aubrevane::applyState(const StoredState& state, const iplug::IByteChunk& ch
     {
         std::lock_guard lock(labelMutex);
         referenceLabel = state.targetPresent ? state.referenceName : std::string();
-        learnError.clear();
     }
-    int failed = kLearnFailed; // with its reason gone, a failure notice must go too
-    learnState.compare_exchange_strong(failed, kLearnIdle);
+    dropLearnFailure();
     setAccentIndex(state.accent);
 
     int width = state.width;

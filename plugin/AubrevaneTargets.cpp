@@ -214,10 +214,8 @@ void Aubrevane::loadTargetFile(const SavedTarget& target)
     {
         std::lock_guard lock(labelMutex);
         referenceLabel = copy.name;
-        learnError.clear();
     }
-    int failed = kLearnFailed;
-    learnState.compare_exchange_strong(failed, kLearnIdle); // a failure notice goes; an analysis under way stays
+    dropLearnFailure();
     loadedBalance.write(targetFromBalance(copy.balance));
     postTargetRequest(loadedTargetPending);
     claimAndWrite(publishedTarget, offsetsForBalance(copy.balance)); // shown at once, like a restored target
