@@ -245,9 +245,6 @@ private:
 template <typename Reading> Reading Aubrevane::toneDisplayReading() const
 {
     Reading reading{};
-    reading.sampleRate = 48000.0;
-    reading.highPassHertz = 20.0;
-    reading.lowPassHertz = 20000.0;
     for (int k = 0; k < aubrevane::plugin::kTargetBands; ++k)
     {
         reading.gainDecibels[k] = view.gain(k);
@@ -266,8 +263,7 @@ template <typename Reading> Reading Aubrevane::toneDisplayReading() const
         if (learnState.load() == kLearnFailed)
             reading.message = "COULD NOT LEARN: " + learnError;
     }
-    if (GetSampleRate() > 0.0)
-        reading.sampleRate = GetSampleRate();
+    reading.sampleRate = GetSampleRate() > 0.0 ? GetSampleRate() : 48000.0;
     reading.highPassOn = GetParam(kHighPassOn)->Value() >= 0.5;
     reading.highPassHertz = GetParam(kHighPassFreq)->Value();
     reading.lowPassOn = GetParam(kLowPassOn)->Value() >= 0.5;
