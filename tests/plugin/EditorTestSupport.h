@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 // What the layout, callback and end-to-end tests share: a plug-in that records what it sends to its editor, and a
@@ -97,13 +95,7 @@ public:
     }
 
     /** Waits for a reference analysis to finish, as the pill stops showing "ANALYSING". */
-    void waitForAnalysis()
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (plugin.learningState() == Aubrevane::kLearnAnalysing && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        ASSERT_NE(plugin.learningState(), Aubrevane::kLearnAnalysing);
-    }
+    void waitForAnalysis() { ASSERT_TRUE(workerFinished(plugin)); }
 
     std::string statusLine() const
     {

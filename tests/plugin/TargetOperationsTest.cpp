@@ -8,10 +8,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
 #include <cstdlib>
-#include <thread>
+#include <functional>
 
 #include <sys/stat.h>
 
@@ -37,19 +35,6 @@ struct Reading
     std::string targetName;
     std::string message;
 };
-
-/** Waits for the reference worker to finish; false when it is still analysing after a minute. */
-bool workerFinished(const Aubrevane& plugin)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (plugin.learningState() == Aubrevane::kLearnAnalysing)
-    {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 class TargetOperations : public testing::Test
 {
