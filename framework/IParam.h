@@ -93,7 +93,6 @@ public:
     double GetDefault(bool normalized = false) const { return normalized ? ToNormalized(defaultValue) : defaultValue; }
     double GetMin() const { return minimum; }
     double GetMax() const { return maximum; }
-    double GetRange() const { return maximum - minimum; }
     double GetStep() const { return step; }
     bool GetCanAutomate() const { return (flags & kFlagCannotAutomate) == 0; }
     bool GetStepped() const { return (flags & kFlagStepped) != 0; }

@@ -299,7 +299,7 @@ TEST(AubrevaneState, EveryParameterKeepsItsValueThroughTheNormalisedScaleAndAPre
                 if (fromNormalized)
                     param.SetNormalized(static_cast<double>(i) / (kGrid - 1));
                 else
-                    param.Set(param.GetMin() + param.GetRange() * i / (kGrid - 1));
+                    param.Set(param.GetMin() + (param.GetMax() - param.GetMin()) * i / (kGrid - 1));
                 const double before = param.Value();
                 param.SetNormalized(param.GetNormalized());
                 ASSERT_EQ(bits(param.Value()), bits(before)) << param.GetName() << " at grid step " << i;
