@@ -348,6 +348,8 @@ TEST(AubrevaneAudioRoad, HundredsOfBlocksWithChangesInBetweenAllocateNothing)
     Buffers in = noise(2, 256, 0.5);
     Buffers out(2, 256);
     const TargetValues target = balanceTarget(0.25);
+    TargetValues oldState = target; // a version-1 state's balance, which the audio thread turns into offsets
+    oldState.restoredFromBalance = true;
     long allocations = 0;
     {
         const AllocationScope scope;
@@ -355,6 +357,10 @@ TEST(AubrevaneAudioRoad, HundredsOfBlocksWithChangesInBetweenAllocateNothing)
         {
             switch (block % 10)
             {
+            case 0:
+                AubrevaneProbe::restoredTarget(*plugin).write(block % 20 == 0 ? target : oldState);
+                AubrevaneProbe::restoredTargetPending(*plugin).store(true);
+                break;
             case 1:
                 plugin->GetParam(kAmount)->Set(block % 100);
                 break;
@@ -382,6 +388,7 @@ TEST(AubrevaneAudioRoad, HundredsOfBlocksWithChangesInBetweenAllocateNothing)
                 plugin->OnReset();
                 break; // a host reset is taken on the audio thread at the next render
             default:
+                plugin->onCancelLearning();
                 break;
             }
             plugin->ProcessBlock(in.data(), out.data(), 256);

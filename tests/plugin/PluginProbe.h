@@ -16,6 +16,8 @@ struct AubrevaneProbe
     static aubrevane::plugin::TargetSnapshot& published(Aubrevane& p) { return p.publishedTarget; }
     static aubrevane::plugin::TargetSnapshot& fileBalance(Aubrevane& p) { return p.fileBalance; }
     static aubrevane::plugin::TargetSnapshot& loadedBalance(Aubrevane& p) { return p.loadedBalance; }
+    static aubrevane::plugin::TargetSnapshot& restoredTarget(Aubrevane& p) { return p.restoredTarget; }
+    static std::atomic<bool>& restoredTargetPending(Aubrevane& p) { return p.restoredTargetPending; }
     static std::atomic<bool>& fileBalancePending(Aubrevane& p) { return p.fileBalancePending; }
     static std::atomic<bool>& loadedTargetPending(Aubrevane& p) { return p.loadedTargetPending; }
     static std::atomic<bool>& learnStartRequested(Aubrevane& p) { return p.learnStartRequested; }
