@@ -6,14 +6,9 @@
 namespace iplug
 {
 
-void AppSupportPath(WDL_String& path, bool isSystem)
+void AppSupportPath(WDL_String& path)
 {
     path.Set("");
-    if (isSystem)
-    {
-        path.Set("/usr/local/share");
-        return;
-    }
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     if (dataHome != nullptr && dataHome[0] == '/')
     {

@@ -8,8 +8,7 @@ namespace iplug
 {
 
 void IParam::InitDouble(const char* name, double defaultValue, double minimum, double maximum, double step,
-                        const char* label, int flags, const char* /*group*/, const Shape& shape, EParamUnit unit,
-                        DisplayFunc displayFunc)
+                        const char* label, int flags, const char* /*group*/, const Shape& shape, EParamUnit unit)
 {
     this->name = name ? name : "";
     this->label = label ? label : "";
@@ -19,7 +18,6 @@ void IParam::InitDouble(const char* name, double defaultValue, double minimum, d
     this->flags = flags;
     this->shape = shape.kind == Shape::Kind::Exp && this->minimum > 0.0 ? Shape::Kind::Exp : Shape::Kind::Linear;
     this->unit = unit;
-    this->displayFunc = std::move(displayFunc);
     if (type == kTypeNone)
         type = kTypeDouble;
     // the default is kept as given (not rounded to the step), so the plug-in's defaults hold exactly
@@ -105,11 +103,6 @@ double IParam::FromNormalized(double normalized) const
 void IParam::GetDisplay(double value, bool normalized, WDL_String& display) const
 {
     const double plain = normalized ? FromNormalized(value) : value;
-    if (displayFunc)
-    {
-        displayFunc(plain, display);
-        return;
-    }
     if (type == kTypeBool)
     {
         display.Set(plain >= 0.5 ? onText.c_str() : offText.c_str());

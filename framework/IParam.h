@@ -3,7 +3,6 @@
 #include "framework/WDL_String.h"
 
 #include <atomic>
-#include <functional>
 #include <string>
 
 namespace iplug
@@ -57,9 +56,6 @@ public:
         ShapeExp() : Shape{Kind::Exp} {}
     };
 
-    /** Writes the text shown for a plain value. */
-    using DisplayFunc = std::function<void(double value, WDL_String& display)>;
-
     IParam() = default;
     IParam(const IParam&) = delete;
     IParam& operator=(const IParam&) = delete;
@@ -67,7 +63,7 @@ public:
     // Initialisers; main thread, before the host sees the parameter. Names and texts are copied.
     void InitDouble(const char* name, double defaultValue, double minimum, double maximum, double step,
                     const char* label = "", int flags = 0, const char* group = "", const Shape& shape = ShapeLinear(),
-                    EParamUnit unit = kUnitCustom, DisplayFunc displayFunc = nullptr);
+                    EParamUnit unit = kUnitCustom);
     /** Label "Hz", exponential shape, frequency unit. */
     void InitFrequency(const char* name, double defaultValue, double minimum, double maximum, double step,
                        int flags = 0, const char* group = "");
@@ -97,7 +93,6 @@ public:
     double GetDefault(bool normalized = false) const { return normalized ? ToNormalized(defaultValue) : defaultValue; }
     double GetMin() const { return minimum; }
     double GetMax() const { return maximum; }
-    double GetRange() const { return maximum - minimum; }
     double GetStep() const { return step; }
     bool GetCanAutomate() const { return (flags & kFlagCannotAutomate) == 0; }
     bool GetStepped() const { return (flags & kFlagStepped) != 0; }
@@ -118,7 +113,6 @@ private:
     std::string label;
     std::string offText;
     std::string onText;
-    DisplayFunc displayFunc;
     double defaultValue = 0.0;
     double minimum = 0.0;
     double maximum = 1.0;

@@ -2,6 +2,7 @@
 
 #include "framework/AppSupportPath.h"
 #include "framework/igraphics/IGraphics.h"
+#include "plugin/EditorSize.h"
 #include "plugin/Version.h"
 #include "wendlebrak/net/Http.h"
 #include "wendlebrak/updates/UpdateCheck.h"
@@ -18,8 +19,6 @@ using namespace aubrevane::plugin;
 namespace
 {
 
-constexpr int kEditorWidth = 720;
-constexpr int kEditorHeight = 532;
 constexpr int kEditorFramesPerSecond = 60;
 
 constexpr std::array<const char*, kNumRegions> kRegionNames = {"Low", "Body", "Presence", "Air"};
@@ -27,6 +26,14 @@ constexpr std::array<double, kNumRegions> kRegionMinHertz = {60.0, 150.0, 1000.0
 constexpr std::array<double, kNumRegions> kRegionMaxHertz = {300.0, 800.0, 6000.0, 16000.0};
 
 constexpr int kCannotAutomate = iplug::IParam::kFlagCannotAutomate;
+
+/** Withdraws the engine's target: the correction goes back to the balanced curve. Audio thread. */
+void clearTarget(aubrevane::dsp::ToneCorrector& engine) noexcept
+{
+    engine.targetValid = false;
+    engine.targetOffsetDecibels = {};
+    engine.targetBalance = {};
+}
 
 iplug::Config makeConfig()
 {
@@ -49,10 +56,10 @@ iplug::Config makeConfig()
     config.plugHasUI = true;
     config.plugWidth = kEditorWidth;
     config.plugHeight = kEditorHeight;
-    config.plugMinWidth = 540;
-    config.plugMaxWidth = 1440;
-    config.plugMinHeight = 399;
-    config.plugMaxHeight = 1064;
+    config.plugMinWidth = kSmallestEditorWidth;
+    config.plugMaxWidth = kLargestEditorWidth;
+    config.plugMinHeight = kSmallestEditorHeight;
+    config.plugMaxHeight = kLargestEditorHeight;
     config.plugHostResize = true;
     config.bundleID = "com.wendlebrak.audiounit.Aubrevane";
     config.appGroupID = "com.wendlebrak.shared";
@@ -109,7 +116,7 @@ Aubrevane::Aubrevane(const iplug::InstanceInfo& info)
     publishedTarget.write(TargetValues{});
 
     WDL_String supportFolder;
-    iplug::AppSupportPath(supportFolder, false);
+    iplug::AppSupportPath(supportFolder);
     wendlebrak::updates::Config updateConfig;
     updateConfig.product = "aubrevane";
     updateConfig.version = kVersionText;
@@ -225,25 +232,22 @@ void Aubrevane::ProcessBlock(double** inputs, double** outputs, int nFrames)
     const int channels = std::min(nIn, nOut);
     if (nFrames > 0 && nOut > 0)
     {
-        int copied = 0;
-        if (bypassed || channels <= 0)
+        const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(nFrames);
+        if (bypassed)
         {
-            copied = channels;
-            for (int c = 0; c < copied; ++c)
+            for (int c = 0; c < channels; ++c)
                 if (inputs[c] != outputs[c])
-                    std::memcpy(outputs[c], inputs[c], sizeof(double) * static_cast<std::size_t>(nFrames));
+                    std::memcpy(outputs[c], inputs[c], bytes);
         }
-        else
-        {
+        else if (channels > 0)
             engine.process(inputs, outputs, channels, nFrames);
-            copied = channels;
-        }
-        for (int c = copied; c < nOut; ++c)
+        // An output without an input of its own repeats the first output, or is silent when there is no input.
+        for (int c = channels; c < nOut; ++c)
         {
-            if (copied == 0)
+            if (channels == 0)
                 std::fill_n(outputs[c], nFrames, 0.0);
             else
-                std::memcpy(outputs[c], outputs[0], sizeof(double) * static_cast<std::size_t>(nFrames));
+                std::memcpy(outputs[c], outputs[0], bytes);
         }
     }
 
@@ -265,26 +269,20 @@ void Aubrevane::takeTargetRequests(bool bypassed) noexcept
             // A restored state replaces what was being learned: learning ends without installing anything, and
             // publishView must not clear the reference name the state just brought.
             learningStopped = engine.learning;
+            engine.learning = false;
             if (!values.valid)
-            {
-                engine.targetValid = false;
-                engine.learning = false;
-                engine.targetOffsetDecibels = {};
-                engine.targetBalance = {};
-            }
+                clearTarget(engine);
             else if (values.restoredFromBalance)
             {
                 // The restored parameters shape the offsets, as they did for the target the state published.
                 applyParameterSettings();
                 engine.learnFromBalance(values.offsetDecibels);
-                engine.learning = false;
             }
             else
             {
                 engine.targetOffsetDecibels = values.offsetDecibels;
                 engine.targetBalance = values.balance;
                 engine.targetValid = true;
-                engine.learning = false;
             }
             publishRequested = true;
         }
@@ -292,10 +290,8 @@ void Aubrevane::takeTargetRequests(bool bypassed) noexcept
 
     if (clearTargetRequested.exchange(false))
     {
-        engine.targetValid = false;
         engine.learning = false;
-        engine.targetOffsetDecibels = {};
-        engine.targetBalance = {};
+        clearTarget(engine);
         publishRequested = true; // the record may show a restored target that this request withdrew
     }
 
@@ -386,7 +382,8 @@ void Aubrevane::publishView() noexcept
     }
     view.aboveThreshold.store(engine.aboveThreshold, std::memory_order_relaxed);
     view.learning.store(engine.learning, std::memory_order_relaxed);
-    const double ticksToLearn = std::max(1.0, engine.sampleRate * 3.0 * 0.03125);
+    // Learning ends after three seconds of control ticks above the threshold.
+    const double ticksToLearn = std::max(1.0, 3.0 * engine.sampleRate / aubrevane::dsp::ToneCorrector::kTickSamples);
     view.learnProgress.store(static_cast<float>(std::min(1.0, engine.learnCount / ticksToLearn)),
                              std::memory_order_relaxed);
 

@@ -160,6 +160,8 @@ private:
     /** Raises one target request and withdraws the older ones still waiting, so the latest request decides. */
     void postTargetRequest(std::atomic<bool>& request) noexcept; // main thread or the reference worker
     void applyState(const aubrevane::plugin::StoredState& state, const iplug::IByteChunk& chunk);
+    /** Withdraws the notice of a failed analysis and its reason, as a new target or learning request does. */
+    void dropLearnFailure();
     static void claimAndWrite(TargetSnapshot& record, const TargetValues& values); // main thread; may yield
     TargetValues offsetsForBalance(const aubrevane::dsp::Balance& balance) const;  // main thread
     /** Clamps a window size to the limits for platform scale `platform` and keeps it at 720:532. */
@@ -207,6 +209,8 @@ private:
     TargetSnapshot restoredTarget; // carries restoredFromBalance inside the record, so the two are taken together
 
     std::thread learnThread;
+    // Raised before learnThread is joined on closing, so a long analysis stops at its next block and publishes nothing.
+    std::atomic<bool> learnCancelRequested{false};
     std::atomic<int> learnState{kLearnIdle};
     std::atomic<bool> fileBalancePending{false};
     TargetSnapshot fileBalance;
@@ -236,18 +240,11 @@ private:
     std::atomic<bool> editorRebuildRequested{false};
     std::uint32_t lastTrackColour = 0xFFFFFFFFu; // no colour
     WDL_String titleText;
-
-    // Added for the reference-file worker (AubrevaneTargets.cpp): raised before learnThread is joined on closing, so
-    // a long analysis stops at its next block and publishes nothing.
-    std::atomic<bool> learnCancelRequested{false};
 };
 
 template <typename Reading> Reading Aubrevane::toneDisplayReading() const
 {
     Reading reading{};
-    reading.sampleRate = 48000.0;
-    reading.highPassHertz = 20.0;
-    reading.lowPassHertz = 20000.0;
     for (int k = 0; k < aubrevane::plugin::kTargetBands; ++k)
     {
         reading.gainDecibels[k] = view.gain(k);
@@ -266,8 +263,7 @@ template <typename Reading> Reading Aubrevane::toneDisplayReading() const
         if (learnState.load() == kLearnFailed)
             reading.message = "COULD NOT LEARN: " + learnError;
     }
-    if (GetSampleRate() > 0.0)
-        reading.sampleRate = GetSampleRate();
+    reading.sampleRate = GetSampleRate() > 0.0 ? GetSampleRate() : 48000.0;
     reading.highPassOn = GetParam(kHighPassOn)->Value() >= 0.5;
     reading.highPassHertz = GetParam(kHighPassFreq)->Value();
     reading.lowPassOn = GetParam(kLowPassOn)->Value() >= 0.5;

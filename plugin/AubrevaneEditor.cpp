@@ -2,6 +2,7 @@
 
 #include "framework/igraphics/IGraphics.h"
 #include "framework/igraphics/ITextControl.h"
+#include "plugin/EditorSize.h"
 #include "plugin/Version.h"
 
 #include <algorithm>
@@ -15,13 +16,6 @@ using iplug::igraphics::IGraphics;
 namespace
 {
 
-constexpr int kLogicalWidth = 720;
-constexpr int kLogicalHeight = 532;
-constexpr float kEditorAspect = 720.0f / 532.0f;
-constexpr int kSmallestWidth = 540;
-constexpr int kSmallestHeight = 399;
-constexpr int kLargestWidth = 1440;
-constexpr int kLargestHeight = 1064;
 constexpr float kScaleTolerance = 0.001f;
 
 /** A platform scale worth keeping: the platform may report nonsense while a window is being torn down. */
@@ -33,10 +27,10 @@ bool usableScale(float scale)
 /** Limits for platform scale p: the largest window grows with p above 1. */
 void clampToLimits(int& width, int& height, float p)
 {
-    const int largestWidth = p > 1.0f ? static_cast<int>(lroundf(kLargestWidth * p)) : kLargestWidth;
-    const int largestHeight = p > 1.0f ? static_cast<int>(lroundf(kLargestHeight * p)) : kLargestHeight;
-    width = width < kSmallestWidth ? kSmallestWidth : std::min(width, largestWidth);
-    height = height < kSmallestHeight ? kSmallestHeight : std::min(height, largestHeight);
+    const int largestWidth = p > 1.0f ? static_cast<int>(lroundf(kLargestEditorWidth * p)) : kLargestEditorWidth;
+    const int largestHeight = p > 1.0f ? static_cast<int>(lroundf(kLargestEditorHeight * p)) : kLargestEditorHeight;
+    width = width < kSmallestEditorWidth ? kSmallestEditorWidth : std::min(width, largestWidth);
+    height = height < kSmallestEditorHeight ? kSmallestEditorHeight : std::min(height, largestHeight);
 }
 
 /** Shortens the side that is too long for 720:532. */
@@ -80,9 +74,9 @@ float Aubrevane::editorScale() const
 {
     if (const IGraphics* graphics = GetUI())
         return static_cast<float>(static_cast<int>(static_cast<float>(graphics->Width()) * graphics->GetDrawScale())) /
-               kLogicalWidth;
+               kEditorWidth;
     if (GetEditorWidth() > 0)
-        return static_cast<float>(GetEditorWidth()) / (kLogicalWidth * cachedPlatformScale);
+        return static_cast<float>(GetEditorWidth()) / (kEditorWidth * cachedPlatformScale);
     return 1.0f;
 }
 
@@ -91,26 +85,21 @@ void Aubrevane::applyEditorScale(float scale)
     IGraphics* graphics = GetUI();
     if (graphics == nullptr || !std::isfinite(scale))
         return;
-    int width = static_cast<int>(lroundf(kLogicalWidth * scale));
-    int height = static_cast<int>(lroundf(kLogicalHeight * scale));
+    int width = static_cast<int>(lroundf(kEditorWidth * scale));
+    int height = static_cast<int>(lroundf(kEditorHeight * scale));
     constrainWindowSize(width, height, graphics->GetPlatformWindowScale());
-    const float fitted =
-        std::min(static_cast<float>(height) / kLogicalHeight, static_cast<float>(width) / kLogicalWidth);
-    graphics->Resize(kLogicalWidth, kLogicalHeight, fitted, true);
+    const float fitted = std::min(static_cast<float>(height) / kEditorHeight, static_cast<float>(width) / kEditorWidth);
+    graphics->Resize(kEditorWidth, kEditorHeight, fitted, true);
 }
 
 bool Aubrevane::ConstrainEditorResize(int& width, int& height) const
 {
-    const float p = platformScale();
-    const int largestWidth = p > 1.0f ? static_cast<int>(lroundf(kLargestWidth * p)) : kLargestWidth;
-    const int largestHeight = p > 1.0f ? static_cast<int>(lroundf(kLargestHeight * p)) : kLargestHeight;
-    const bool valid =
-        width >= kSmallestWidth && width <= largestWidth && height >= kSmallestHeight && height <= largestHeight;
-    clampToLimits(width, height, p);
-    const int clampedWidth = width;
-    const int clampedHeight = height;
-    correctAspect(width, height);
-    return valid && width == clampedWidth && height == clampedHeight;
+    // Clamping and the aspect correction always end inside the limits, so a proposal needed no correction exactly
+    // when it comes out unchanged.
+    const int proposedWidth = width;
+    const int proposedHeight = height;
+    constrainWindowSize(width, height, platformScale());
+    return width == proposedWidth && height == proposedHeight;
 }
 
 void Aubrevane::OnParentWindowResize(int width, int height)
@@ -124,9 +113,9 @@ void Aubrevane::OnParentWindowResize(int width, int height)
     cachedPlatformScale = p;
     constrainWindowSize(width, height, p);
     const float scale =
-        std::min(static_cast<float>(width) / (kLogicalWidth * p), static_cast<float>(height) / (kLogicalHeight * p));
+        std::min(static_cast<float>(width) / (kEditorWidth * p), static_cast<float>(height) / (kEditorHeight * p));
     if (std::fabs(scale - graphics->GetDrawScale()) > kScaleTolerance)
-        graphics->Resize(kLogicalWidth, kLogicalHeight, scale, false);
+        graphics->Resize(kEditorWidth, kEditorHeight, scale, false);
     SetEditorSize(width, height);
 }
 
@@ -178,23 +167,26 @@ void Aubrevane::onClearLearnedTarget()
     {
         std::lock_guard lock(labelMutex);
         referenceLabel.clear();
-        learnError.clear();
     }
-    int failed = kLearnFailed; // with its reason gone, a failure notice must go too
-    learnState.compare_exchange_strong(failed, kLearnIdle);
+    dropLearnFailure();
     claimAndWrite(publishedTarget, TargetValues{}); // shown at once, like a restored target
     postTargetRequest(clearTargetRequested);
 }
 
 void Aubrevane::onLearnFromInput()
 {
+    dropLearnFailure();
+    learnStartRequested.store(true);
+}
+
+void Aubrevane::dropLearnFailure()
+{
     {
         std::lock_guard lock(labelMutex);
         learnError.clear();
     }
-    int failed = kLearnFailed; // with its reason gone, a failure notice must go too
+    int failed = kLearnFailed; // with its reason gone, a failure notice must go too; an analysis under way stays
     learnState.compare_exchange_strong(failed, kLearnIdle);
-    learnStartRequested.store(true);
 }
 
 void Aubrevane::onUpdatePillResized(const iplug::igraphics::IRECT& pill)

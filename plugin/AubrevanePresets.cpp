@@ -2,6 +2,7 @@
 
 #include "framework/AppSupportPath.h"
 #include "offline/PresetFormat.h"
+#include "plugin/EditorSize.h"
 #include "wendlebrak/files/Files.h"
 
 #include <algorithm>
@@ -17,7 +18,6 @@ using namespace aubrevane::plugin;
 namespace
 {
 
-constexpr float kLogicalEditorWidth = 720.0f;
 constexpr float kEditorScaleTolerance = 0.01f;
 
 } // namespace
@@ -33,7 +33,7 @@ std::string Aubrevane::withoutOuterBlanks(const std::string& name)
 std::filesystem::path Aubrevane::presetDirectory() const
 {
     WDL_String base;
-    iplug::AppSupportPath(base, false);
+    iplug::AppSupportPath(base);
     return wendlebrak::presets::userPresetDirectory(kPresetFormat, base.Get());
 }
 
@@ -162,7 +162,7 @@ void Aubrevane::loadPresetFile(const wendlebrak::presets::SavedPreset& preset)
 
     if (savedEditorWidth > 0 && GetUI() != nullptr)
     {
-        const float scale = static_cast<float>(savedEditorWidth) / kLogicalEditorWidth;
+        const float scale = static_cast<float>(savedEditorWidth) / kEditorWidth;
         if (std::fabs(scale - editorScale()) > kEditorScaleTolerance)
             applyEditorScale(scale);
     }

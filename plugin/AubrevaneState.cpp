@@ -1,6 +1,7 @@
 #include "plugin/Aubrevane.h"
 
 #include "framework/igraphics/IGraphics.h"
+#include "plugin/EditorSize.h"
 
 #include <cmath>
 #include <exception>
@@ -13,7 +14,6 @@ using namespace aubrevane::plugin;
 namespace
 {
 
-constexpr float kStoredAspect = 1.3533834f; // 720 / 532
 constexpr int kPublishedReadAttempts = 100;
 
 /** Appends one number and says whether the chunk took it. */
@@ -131,19 +131,17 @@ void Aubrevane::applyState(const StoredState& state, const iplug::IByteChunk& ch
     {
         std::lock_guard lock(labelMutex);
         referenceLabel = state.targetPresent ? state.referenceName : std::string();
-        learnError.clear();
     }
-    int failed = kLearnFailed; // with its reason gone, a failure notice must go too
-    learnState.compare_exchange_strong(failed, kLearnIdle);
+    dropLearnFailure();
     setAccentIndex(state.accent);
 
     int width = state.width;
     int height = state.height;
     if (width > 0 && height > 0 &&
-        std::fabs(static_cast<float>(width) / static_cast<float>(height) - kStoredAspect) > 0.01f)
+        std::fabs(static_cast<float>(width) / static_cast<float>(height) - kEditorAspect) > 0.01f)
     {
-        width = 720;
-        height = 532;
+        width = kEditorWidth;
+        height = kEditorHeight;
     }
     savedEditorWidth = width;
     savedEditorHeight = height;

@@ -136,7 +136,7 @@ void Aubrevane::learnWorker(Aubrevane* plugin, std::string path)
 std::filesystem::path Aubrevane::targetDirectory() const
 {
     WDL_String base;
-    iplug::AppSupportPath(base, false);
+    iplug::AppSupportPath(base);
     return aubrevane::offline::userTargetDirectory(base.Get());
 }
 
@@ -214,10 +214,8 @@ void Aubrevane::loadTargetFile(const SavedTarget& target)
     {
         std::lock_guard lock(labelMutex);
         referenceLabel = copy.name;
-        learnError.clear();
     }
-    int failed = kLearnFailed;
-    learnState.compare_exchange_strong(failed, kLearnIdle); // a failure notice goes; an analysis under way stays
+    dropLearnFailure();
     loadedBalance.write(targetFromBalance(copy.balance));
     postTargetRequest(loadedTargetPending);
     claimAndWrite(publishedTarget, offsetsForBalance(copy.balance)); // shown at once, like a restored target

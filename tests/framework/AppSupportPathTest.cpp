@@ -51,7 +51,7 @@ TEST_P(AppSupportPathCases, NamesAnAbsoluteFolderOrNone)
     ScopedEnv dataHome("XDG_DATA_HOME", GetParam().dataHome);
     ScopedEnv home("HOME", GetParam().home);
     WDL_String path("stale");
-    iplug::AppSupportPath(path, false);
+    iplug::AppSupportPath(path);
     EXPECT_STREQ(path.Get(), GetParam().expected);
 }
 

@@ -52,7 +52,7 @@ TEST_P(IParamShapes, NormalisedRoundTripKeepsEveryValueBitForBit)
     for (int i = 0; i < kSteps; ++i)
     {
         // plain values spread evenly over the range, and values reached through the normalised scale
-        const double plain = param.GetMin() + param.GetRange() * i / (kSteps - 1);
+        const double plain = param.GetMin() + (param.GetMax() - param.GetMin()) * i / (kSteps - 1);
         for (const bool fromNormalized : {false, true})
         {
             if (fromNormalized)

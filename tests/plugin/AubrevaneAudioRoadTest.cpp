@@ -201,9 +201,7 @@ TEST(AubrevaneAudioRoad, ARestoredStateEndsLearningAndKeepsItsTargetAndReference
         spec.headParams[kThreshold] = -40.0; // the noise below is well above it, so learning would complete
         spec.tailParams.assign(22, 0.0);
         const auto bytes = aubrevane::test::stateBytes(spec);
-        iplug::IByteChunk chunk;
-        chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
-        ASSERT_EQ(plugin->UnserializeState(chunk, 0), static_cast<int>(bytes.size())) << version;
+        ASSERT_EQ(aubrevane::test::restoreState(*plugin, bytes), static_cast<int>(bytes.size())) << version;
 
         runBlocks(*plugin, 200, 1024); // loud noise for longer than learning takes: nothing may be learned now
         plugin->OnIdle();
@@ -350,6 +348,8 @@ TEST(AubrevaneAudioRoad, HundredsOfBlocksWithChangesInBetweenAllocateNothing)
     Buffers in = noise(2, 256, 0.5);
     Buffers out(2, 256);
     const TargetValues target = balanceTarget(0.25);
+    TargetValues oldState = target; // a version-1 state's balance, which the audio thread turns into offsets
+    oldState.restoredFromBalance = true;
     long allocations = 0;
     {
         const AllocationScope scope;
@@ -357,6 +357,10 @@ TEST(AubrevaneAudioRoad, HundredsOfBlocksWithChangesInBetweenAllocateNothing)
         {
             switch (block % 10)
             {
+            case 0:
+                AubrevaneProbe::restoredTarget(*plugin).write(block % 20 == 0 ? target : oldState);
+                AubrevaneProbe::restoredTargetPending(*plugin).store(true);
+                break;
             case 1:
                 plugin->GetParam(kAmount)->Set(block % 100);
                 break;
@@ -384,6 +388,7 @@ TEST(AubrevaneAudioRoad, HundredsOfBlocksWithChangesInBetweenAllocateNothing)
                 plugin->OnReset();
                 break; // a host reset is taken on the audio thread at the next render
             default:
+                plugin->onCancelLearning();
                 break;
             }
             plugin->ProcessBlock(in.data(), out.data(), 256);

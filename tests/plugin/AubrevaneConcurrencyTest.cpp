@@ -130,9 +130,7 @@ TEST(AubrevaneStress, AudioBlocksWhileTheMainThreadRestoresRequestsAndReads)
             spec.balance = stamped(g).balance;
             spec.tailParams.assign(22, 1.0);
             const auto bytes = aubrevane::test::stateBytes(spec);
-            iplug::IByteChunk chunk;
-            chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
-            EXPECT_EQ(plugin->UnserializeState(chunk, 0), static_cast<int>(bytes.size()));
+            EXPECT_EQ(aubrevane::test::restoreState(*plugin, bytes), static_cast<int>(bytes.size()));
             break;
         }
         default:

@@ -14,26 +14,12 @@
 
 using aubrevane::plugin::TargetValues;
 using aubrevane::test::preparedPlugin;
+using aubrevane::test::restoreState;
 using aubrevane::test::stateBytes;
 using aubrevane::test::StateSpec;
 
 namespace
 {
-
-std::vector<std::uint8_t> serialized(const Aubrevane& plugin)
-{
-    iplug::IByteChunk chunk;
-    EXPECT_TRUE(plugin.SerializeState(chunk));
-    return {chunk.GetData(), chunk.GetData() + chunk.Size()};
-}
-
-int restore(Aubrevane& plugin, const std::vector<std::uint8_t>& bytes)
-{
-    iplug::IByteChunk chunk;
-    if (!bytes.empty())
-        chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
-    return plugin.UnserializeState(chunk, 0);
-}
 
 /** A state whose every value differs from the defaults and survives the parameters' rounding and clamping. */
 StateSpec richSpec()
@@ -55,7 +41,7 @@ StateSpec richSpec()
 TEST(AubrevaneState, FreshStateIsSixHundredAndEightBytes)
 {
     const auto plugin = preparedPlugin();
-    const auto bytes = serialized(*plugin);
+    const auto bytes = stateBytes(*plugin);
     ASSERT_EQ(bytes.size(), 608u);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "1SVA");
     EXPECT_EQ(bytes[4], 5);
@@ -66,12 +52,12 @@ TEST(AubrevaneState, RestoreThenSaveGivesTheSameBytes)
     const auto bytes = stateBytes(richSpec());
     ASSERT_EQ(bytes.size(), 608u + 8 + 5);
     const auto first = preparedPlugin();
-    ASSERT_EQ(restore(*first, bytes), static_cast<int>(bytes.size()));
-    EXPECT_EQ(serialized(*first), bytes);
+    ASSERT_EQ(restoreState(*first, bytes), static_cast<int>(bytes.size()));
+    EXPECT_EQ(stateBytes(*first), bytes);
 
     const auto second = preparedPlugin();
-    ASSERT_EQ(restore(*second, serialized(*first)), static_cast<int>(bytes.size()));
-    EXPECT_EQ(serialized(*second), bytes);
+    ASSERT_EQ(restoreState(*second, stateBytes(*first)), static_cast<int>(bytes.size()));
+    EXPECT_EQ(stateBytes(*second), bytes);
     EXPECT_EQ(second->referenceName(), "song.wav");
     EXPECT_EQ(second->presetName(), "Vocal");
     EXPECT_TRUE(second->presetModified());
@@ -82,7 +68,7 @@ TEST(AubrevaneState, RestoredTargetReachesTheEngineOnTheNextBlock)
 {
     const StateSpec spec = richSpec();
     const auto plugin = preparedPlugin();
-    restore(*plugin, stateBytes(spec));
+    restoreState(*plugin, stateBytes(spec));
     EXPECT_TRUE(plugin->hasLearnedTarget()); // published at once, before any audio runs
     double* none[2] = {nullptr, nullptr};
     plugin->ProcessBlock(none, none, 0);
@@ -97,11 +83,11 @@ TEST(AubrevaneState, VersionOneStateSavedBeforeAnyAudioKeepsItsBalance)
     StateSpec spec = richSpec(); // tilt 1.5 dB per octave: the reference curve rises with frequency
     spec.version = 1;
     const auto first = preparedPlugin();
-    ASSERT_GT(restore(*first, stateBytes(spec)), 0);
-    const auto saved = serialized(*first); // no block has run: the engine has not taken the target yet
+    ASSERT_GT(restoreState(*first, stateBytes(spec)), 0);
+    const auto saved = stateBytes(*first); // no block has run: the engine has not taken the target yet
 
     const auto second = preparedPlugin();
-    ASSERT_GT(restore(*second, saved), 0);
+    ASSERT_GT(restoreState(*second, saved), 0);
     double* none[2] = {nullptr, nullptr};
     second->ProcessBlock(none, none, 0);
     const auto& engine = AubrevaneProbe::engine(*second);
@@ -119,10 +105,10 @@ TEST(AubrevaneState, VersionOneStateSavesTheSameTargetBeforeAndAfterTheNextBlock
     const auto plugin = preparedPlugin();
     double* none[2] = {nullptr, nullptr};
     plugin->ProcessBlock(none, none, 0);
-    ASSERT_GT(restore(*plugin, stateBytes(spec)), 0);
-    const auto before = serialized(*plugin);
+    ASSERT_GT(restoreState(*plugin, stateBytes(spec)), 0);
+    const auto before = stateBytes(*plugin);
     plugin->ProcessBlock(none, none, 0);
-    EXPECT_EQ(serialized(*plugin), before);
+    EXPECT_EQ(stateBytes(*plugin), before);
     EXPECT_EQ(AubrevaneProbe::engine(*plugin).targetBalance, spec.headTarget);
 }
 
@@ -143,7 +129,7 @@ TEST(AubrevaneState, EveryOlderVersionRestoresItsFields)
         const auto bytes = stateBytes(spec);
         ASSERT_EQ(bytes.size(), c.size);
         const auto plugin = preparedPlugin();
-        ASSERT_EQ(restore(*plugin, bytes), static_cast<int>(c.size));
+        ASSERT_EQ(restoreState(*plugin, bytes), static_cast<int>(c.size));
 
         EXPECT_EQ(plugin->currentAccentIndex(), 2);
         EXPECT_EQ(AubrevaneProbe::savedEditorWidth(*plugin), 1080);
@@ -184,14 +170,14 @@ TEST(AubrevaneState, TailCountsBeyondAndBelowTheParameterList)
     spec.tailParams.resize(30, 1234.0);
     auto plugin = preparedPlugin();
     auto bytes = stateBytes(spec);
-    EXPECT_EQ(restore(*plugin, bytes), static_cast<int>(bytes.size())); // 8 extra values skipped
+    EXPECT_EQ(restoreState(*plugin, bytes), static_cast<int>(bytes.size())); // 8 extra values skipped
     EXPECT_EQ(plugin->GetParam(kNumParams - 1)->Value(), spec.tailParams[21]);
 
     spec.tailCount = 10;
     spec.tailParams.resize(10);
     plugin = preparedPlugin();
     bytes = stateBytes(spec);
-    EXPECT_EQ(restore(*plugin, bytes), static_cast<int>(bytes.size()));
+    EXPECT_EQ(restoreState(*plugin, bytes), static_cast<int>(bytes.size()));
     EXPECT_EQ(plugin->GetParam(33)->Value(), spec.tailParams[9]);
     EXPECT_EQ(plugin->GetParam(34)->Value(), plugin->GetParam(34)->GetDefault());
 }
@@ -208,7 +194,7 @@ TEST(AubrevaneState, OddValuesAreSanitised)
     spec.headParams[kOutput] = -std::numeric_limits<double>::infinity();       // the minimum
     spec.tailParams[kRangeLow - 24] = std::numeric_limits<double>::infinity(); // the maximum
     const auto plugin = preparedPlugin();
-    restore(*plugin, stateBytes(spec));
+    restoreState(*plugin, stateBytes(spec));
     EXPECT_EQ(plugin->currentAccentIndex(), 0);
     EXPECT_EQ(AubrevaneProbe::savedEditorWidth(*plugin), 720);
     EXPECT_EQ(AubrevaneProbe::savedEditorHeight(*plugin), 532);
@@ -229,7 +215,7 @@ TEST(AubrevaneState, AbsentOrNonFiniteTargetRestoresNoTargetAndNoName)
         else
             spec.targetPresent = 0;
         const auto plugin = preparedPlugin();
-        restore(*plugin, stateBytes(spec));
+        restoreState(*plugin, stateBytes(spec));
         EXPECT_FALSE(plugin->hasLearnedTarget());
         EXPECT_EQ(plugin->referenceName(), "");
         double* none[2] = {nullptr, nullptr};
@@ -265,9 +251,9 @@ TEST(AubrevaneState, DamagedStatesChangeNothing)
     {
         const auto plugin = preparedPlugin();
         plugin->GetParam(kAmount)->Set(33.0);
-        const auto before = serialized(*plugin);
-        EXPECT_EQ(restore(*plugin, bytes), -1) << what;
-        EXPECT_EQ(serialized(*plugin), before) << what;
+        const auto before = stateBytes(*plugin);
+        EXPECT_EQ(restoreState(*plugin, bytes), -1) << what;
+        EXPECT_EQ(stateBytes(*plugin), before) << what;
     }
 }
 
@@ -278,7 +264,7 @@ TEST(AubrevaneState, StateCutInsideTheParametersKeepsWhatWasRead)
     const auto plugin = preparedPlugin();
     plugin->GetParam(kPreEqRespect)->Set(10.0);
     plugin->GetParam(12)->Set(2500.0);
-    EXPECT_EQ(restore(*plugin, bytes), -1);
+    EXPECT_EQ(restoreState(*plugin, bytes), -1);
     EXPECT_EQ(plugin->GetParam(9)->Value(), richSpec().headParams[9]);
     EXPECT_EQ(plugin->GetParam(12)->Value(), 2500.0); // not reached: keeps its value
     EXPECT_EQ(plugin->GetParam(kPreEqRespect)->Value(), 50.0);
@@ -313,7 +299,7 @@ TEST(AubrevaneState, EveryParameterKeepsItsValueThroughTheNormalisedScaleAndAPre
                 if (fromNormalized)
                     param.SetNormalized(static_cast<double>(i) / (kGrid - 1));
                 else
-                    param.Set(param.GetMin() + param.GetRange() * i / (kGrid - 1));
+                    param.Set(param.GetMin() + (param.GetMax() - param.GetMin()) * i / (kGrid - 1));
                 const double before = param.Value();
                 param.SetNormalized(param.GetNormalized());
                 ASSERT_EQ(bits(param.Value()), bits(before)) << param.GetName() << " at grid step " << i;
@@ -325,12 +311,12 @@ TEST(AubrevaneState, EveryParameterKeepsItsValueThroughTheNormalisedScaleAndAPre
     for (int index = 0; index < kNumParams; ++index)
         plugin->GetParam(index)->SetNormalized(index % 5 == 0 ? 1.0 : ((index * 389) % kGrid) / (kGrid - 1.0));
     plugin->savePreset("Grid", false);
-    const auto saved = serialized(*plugin);
+    const auto saved = stateBytes(*plugin);
     plugin->GetParam(kAmount)->Set(1.0);
     const auto presets = plugin->savedPresets();
     ASSERT_EQ(presets.size(), 1u);
     plugin->loadPreset(presets.front());
-    EXPECT_EQ(serialized(*plugin), saved);
+    EXPECT_EQ(stateBytes(*plugin), saved);
 }
 
 TEST(AubrevaneState, HostRestoreWithTheEditorOpenShowsEveryRestoredValue)
@@ -373,7 +359,7 @@ TEST(AubrevaneState, RestoreWithTheEditorOpenKeepsTheWindowSize)
 {
     const auto plugin = preparedPlugin();
     ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
-    restore(*plugin, stateBytes(richSpec()));
+    restoreState(*plugin, stateBytes(richSpec()));
     EXPECT_EQ(AubrevaneProbe::savedEditorWidth(*plugin), 1080);
     EXPECT_EQ(plugin->GetEditorWidth(), 720);
     EXPECT_EQ(plugin->editorScale(), 1.0f);

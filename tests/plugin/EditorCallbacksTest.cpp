@@ -151,9 +151,7 @@ TEST_F(EditorCallbacks, ClearingTheTargetOrRestoringAStateEndsAFailureNotice)
     EXPECT_EQ(plugin.learningState(), Aubrevane::kLearnIdle);
 
     failAnalysis();
-    iplug::IByteChunk chunk;
-    chunk.PutBytes(state.data(), static_cast<int>(state.size()));
-    EXPECT_GT(plugin.UnserializeState(chunk, 0), 0);
+    EXPECT_GT(aubrevane::test::restoreState(plugin, state), 0);
     EXPECT_EQ(reading().message, "");
 }
 

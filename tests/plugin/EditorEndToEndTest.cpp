@@ -141,9 +141,7 @@ TEST_F(EditorEndToEnd, TheCornerScalesTheWindowAndTheStateKeepsTheSize)
     const auto state = aubrevane::test::stateBytes(*plugin);
 
     const auto reopened = aubrevane::test::preparedPlugin();
-    iplug::IByteChunk chunk;
-    chunk.PutBytes(state.data(), static_cast<int>(state.size()));
-    ASSERT_GT(reopened->UnserializeState(chunk, 0), 0);
+    ASSERT_GT(aubrevane::test::restoreState(*reopened, state), 0);
     EditorUser again(*reopened);
     EXPECT_NEAR(again.ui().GetDrawScale(), scale, 0.002f);
     EXPECT_NEAR(again.ui().PixelWidth(), user.ui().PixelWidth(), 1);

@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 // What the layout, callback and end-to-end tests share: a plug-in that records what it sends to its editor, and a
@@ -21,14 +19,7 @@ namespace aubrevane::test
 class RecordingAubrevane : public Aubrevane
 {
 public:
-    RecordingAubrevane() : Aubrevane(iplug::InstanceInfo{"Aubrevane_View"})
-    {
-        SetSampleRate(48000.0);
-        SetBlockSize(256);
-        SetChannelConnections(iplug::kInput, 2);
-        SetChannelConnections(iplug::kOutput, 2);
-        OnReset();
-    }
+    RecordingAubrevane() : Aubrevane(iplug::InstanceInfo{"Aubrevane_View"}) { prepareAsHost(*this); }
 
     void SendParameterValueFromDelegate(int paramIdx, double value, bool normalized) override
     {
@@ -104,13 +95,7 @@ public:
     }
 
     /** Waits for a reference analysis to finish, as the pill stops showing "ANALYSING". */
-    void waitForAnalysis()
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (plugin.learningState() == Aubrevane::kLearnAnalysing && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        ASSERT_NE(plugin.learningState(), Aubrevane::kLearnAnalysing);
-    }
+    void waitForAnalysis() { ASSERT_TRUE(workerFinished(plugin)); }
 
     std::string statusLine() const
     {

@@ -6,10 +6,12 @@
 #include "framework/igraphics/IGraphics.h"
 #include "offline/FactoryTargets.h"
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 // What the preset and target operation tests share: a plug-in with or without an open editor, audio blocks to let
@@ -33,6 +35,19 @@ inline void runBlocks(Aubrevane& plugin, int blocks = 1, int frames = 256)
         }
         plugin.ProcessBlock(inputs, outputs, frames);
     }
+}
+
+/** Waits for the reference worker to finish; false when it is still analysing after a minute. */
+inline bool workerFinished(const Aubrevane& plugin)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (plugin.learningState() == Aubrevane::kLearnAnalysing)
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
 }
 
 /** The factory target of that name. */
@@ -63,14 +78,6 @@ inline std::vector<std::string> boxesShown(Aubrevane& plugin)
         for (const auto& box : graphics->GetMessageBoxes())
             shown.push_back(box.title + ": " + box.text);
     return shown;
-}
-
-/** The state chunk's bytes as SerializeState writes them. */
-inline std::vector<std::uint8_t> stateBytes(const Aubrevane& plugin)
-{
-    iplug::IByteChunk chunk;
-    EXPECT_TRUE(plugin.SerializeState(chunk));
-    return {chunk.GetData(), chunk.GetData() + chunk.Size()};
 }
 
 } // namespace aubrevane::test

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -15,6 +16,8 @@ struct AubrevaneProbe
     static aubrevane::plugin::TargetSnapshot& published(Aubrevane& p) { return p.publishedTarget; }
     static aubrevane::plugin::TargetSnapshot& fileBalance(Aubrevane& p) { return p.fileBalance; }
     static aubrevane::plugin::TargetSnapshot& loadedBalance(Aubrevane& p) { return p.loadedBalance; }
+    static aubrevane::plugin::TargetSnapshot& restoredTarget(Aubrevane& p) { return p.restoredTarget; }
+    static std::atomic<bool>& restoredTargetPending(Aubrevane& p) { return p.restoredTargetPending; }
     static std::atomic<bool>& fileBalancePending(Aubrevane& p) { return p.fileBalancePending; }
     static std::atomic<bool>& loadedTargetPending(Aubrevane& p) { return p.loadedTargetPending; }
     static std::atomic<bool>& learnStartRequested(Aubrevane& p) { return p.learnStartRequested; }
@@ -51,17 +54,41 @@ struct AubrevaneProbe
 namespace aubrevane::test
 {
 
-/** A plug-in prepared as a host would: rate, block size and channel route set, then reset. */
+/** Prepares a plug-in as a host would: rate, block size and channel route set, then reset. */
+inline void prepareAsHost(Aubrevane& plugin, double sampleRate = 48000.0, int blockSize = 256, int inputs = 2,
+                          int outputs = 2)
+{
+    plugin.SetSampleRate(sampleRate);
+    plugin.SetBlockSize(blockSize);
+    plugin.SetChannelConnections(iplug::kInput, inputs);
+    plugin.SetChannelConnections(iplug::kOutput, outputs);
+    plugin.OnReset();
+}
+
+/** A new plug-in, prepared as a host would. */
 inline std::unique_ptr<Aubrevane> preparedPlugin(double sampleRate = 48000.0, int blockSize = 256, int inputs = 2,
                                                  int outputs = 2)
 {
     auto plugin = std::make_unique<Aubrevane>(iplug::InstanceInfo{"Aubrevane_View"});
-    plugin->SetSampleRate(sampleRate);
-    plugin->SetBlockSize(blockSize);
-    plugin->SetChannelConnections(iplug::kInput, inputs);
-    plugin->SetChannelConnections(iplug::kOutput, outputs);
-    plugin->OnReset();
+    prepareAsHost(*plugin, sampleRate, blockSize, inputs, outputs);
     return plugin;
+}
+
+/** The state chunk's bytes as SerializeState writes them. */
+inline std::vector<std::uint8_t> stateBytes(const Aubrevane& plugin)
+{
+    iplug::IByteChunk chunk;
+    EXPECT_TRUE(plugin.SerializeState(chunk));
+    return {chunk.GetData(), chunk.GetData() + chunk.Size()};
+}
+
+/** Hands `bytes` to UnserializeState from the start, as a host restoring its project does; what it answers. */
+inline int restoreState(Aubrevane& plugin, const std::vector<std::uint8_t>& bytes)
+{
+    iplug::IByteChunk chunk;
+    if (!bytes.empty())
+        chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
+    return plugin.UnserializeState(chunk, 0);
 }
 
 } // namespace aubrevane::test

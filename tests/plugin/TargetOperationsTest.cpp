@@ -8,10 +8,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
 #include <cstdlib>
-#include <thread>
+#include <functional>
 
 #include <sys/stat.h>
 
@@ -37,19 +35,6 @@ struct Reading
     std::string targetName;
     std::string message;
 };
-
-/** Waits for the reference worker to finish; false when it is still analysing after a minute. */
-bool workerFinished(const Aubrevane& plugin)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (plugin.learningState() == Aubrevane::kLearnAnalysing)
-    {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 class TargetOperations : public testing::Test
 {
@@ -316,12 +301,7 @@ TEST_F(TargetOperations, RequestsWithNoBlockBetweenThemEndAsIfOneHadRun)
     using Action = std::function<void(Aubrevane&)>;
     const Action clear = [](Aubrevane& p) { p.onClearLearnedTarget(); };
     const Action factory = [](Aubrevane& p) { p.loadTarget(factoryTarget("Male speech")); };
-    const Action restore = [&](Aubrevane& p)
-    {
-        iplug::IByteChunk chunk;
-        chunk.PutBytes(presetBytes.data(), static_cast<int>(presetBytes.size()));
-        ASSERT_GT(p.UnserializeState(chunk, 0), 0);
-    };
+    const Action restore = [&](Aubrevane& p) { ASSERT_GT(restoreState(p, presetBytes), 0); };
     struct Sequence
     {
         const char* name;
