@@ -39,17 +39,19 @@ bool isWebLink(const std::string& url)
     return printable && (startsWithNoCase(url, "http://") || startsWithNoCase(url, "https://"));
 }
 
-/** The first executable regular file named `name` in the PATH-style list; an empty entry is the working folder. */
+/** The first executable regular file named `name` in the PATH-style list. Only absolute folders count: an empty
+ *  or relative entry would run whatever the working folder holds under that name. */
 std::optional<std::string> findOnPath(std::string_view name, const std::string& searchPath)
 {
     std::size_t start = 0;
     for (;;)
     {
         const std::size_t end = std::min(searchPath.find(':', start), searchPath.size());
-        const std::string folder = end > start ? searchPath.substr(start, end - start) : ".";
+        const std::string folder = searchPath.substr(start, end - start);
         const std::string candidate = folder + "/" + std::string(name);
         std::error_code ignored;
-        if (std::filesystem::is_regular_file(candidate, ignored) && access(candidate.c_str(), X_OK) == 0)
+        if (!folder.empty() && folder.front() == '/' && std::filesystem::is_regular_file(candidate, ignored) &&
+            access(candidate.c_str(), X_OK) == 0)
             return candidate;
         if (end == searchPath.size())
             return std::nullopt;

@@ -17,10 +17,10 @@ enum class LinkOpening
 };
 
 /**
- * Hands `url` to the first executable `xdg-open` on `searchPath` (a PATH-style list), as its only argument and
- * without a shell. Only http and https links go out; a file, script or other link could make the desktop run
- * something. xdg-open is started detached: it outlives the caller and leaves no child behind to reap.
- * Main thread; safe while other threads run, since the forked children only exec or exit.
+ * Hands `url` to the first executable `xdg-open` in an absolute folder of `searchPath` (a PATH-style list; an empty
+ * one has no opener), as its only argument and without a shell. Only http and https links go out; a file, script or
+ * other link could make the desktop run something. xdg-open is started detached: it outlives the caller and leaves no
+ * child behind to reap. Main thread; safe while other threads run, since the forked children only exec or exit.
  */
 [[nodiscard]] LinkOpening openLink(const std::string& url, const std::string& searchPath);
 

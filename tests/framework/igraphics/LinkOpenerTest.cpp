@@ -33,3 +33,14 @@ TEST(LinkOpener, OnlyWebLinksGoOut)
         EXPECT_EQ(openLink(link, path), LinkOpening::kRefused) << link;
     EXPECT_EQ(openLink("HTTP://example.invalid/", "/nonexistent"), LinkOpening::kNoOpener);
 }
+
+TEST(LinkOpener, NeverRunsAnOpenerFromTheWorkingFolder)
+{
+    const std::filesystem::path bin = stubXdgOpenFolder();
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(bin);
+    for (const char* path : {"", ":", ".", "../bin", "/nonexistent:", ":/nonexistent"})
+        EXPECT_EQ(openLink("https://example.invalid/", path), LinkOpening::kNoOpener) << '"' << path << '"';
+    std::filesystem::current_path(before);
+    EXPECT_FALSE(std::filesystem::exists(bin.parent_path() / "xdg-open-args.txt"));
+}
