@@ -7,6 +7,7 @@
 #include "host/SoundFile.h"
 #include "host/StateFile.h"
 #include "plugin/Aubrevane.h"
+#include "plugin/EditorSize.h"
 #include "wendlebrak/files/Files.h"
 
 #include <chrono>
@@ -25,12 +26,12 @@ namespace aubrevane::host
 namespace
 {
 
+using aubrevane::plugin::kEditorHeight; // the editor's design size in units; --scale multiplies it
+using aubrevane::plugin::kEditorWidth;
 using iplug::igraphics::IGraphics;
 using iplug::igraphics::IMouseMod;
 using iplug::igraphics::IPopupMenu;
 
-constexpr int kEditorWidth = 720; // the editor's design size in units; --scale multiplies it
-constexpr int kEditorHeight = 532;
 constexpr double kSilentRate = 48000.0; // the rate the editor runs at when no file is played
 constexpr int kBlockFrames = 512;
 constexpr double kIdleSeconds = iplug::IPlugAPIBase::kIdleIntervalMs / 1000.0; // as a host's timer calls it
