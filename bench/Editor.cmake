@@ -3,4 +3,5 @@
 if(TARGET aubrevane_editor AND TARGET aubrevane_plugin_core)
     add_executable(aubrevane-editor-bench ${CMAKE_CURRENT_LIST_DIR}/EditorBench.cpp)
     target_link_libraries(aubrevane-editor-bench PRIVATE aubrevane_plugin_core aubrevane_editor benchmark::benchmark)
+    add_dependencies(benchmarks aubrevane-editor-bench)
 endif()

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Builds with optimisation and runs every benchmark program in bench/.
+# Builds the benchmark programs with optimisation (nothing else: no tests) and runs each of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-bench -j "$(nproc)"
-for program in build-bench/bench/*; do
+cmake --build build-bench -j "$(nproc)" --target benchmarks
+for program in build-bench/bench/aubrevane-*-bench; do
     if [ -x "$program" ] && [ -f "$program" ]; then
         "$program" "$@"
     fi
