@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The main job: learn a target from a reference file and render an audio file toward it.
 # Makes with sox the files it is not given (a bright reference, a dull and boomy input), then runs the stand-in host.
-#   scripts/demo.sh [REFERENCE [INPUT [OUTPUT]]]
+#   scripts/demo.sh [REFERENCE [INPUT [OUTPUT]]]     (WAV, AIFF, FLAC or MP3; the output takes the input's format)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Every failure ends with a line saying what stopped the demo, also where the failing command printed nothing.
+trap 'status=$?; echo "demo: stopped: \"$BASH_COMMAND\" failed with exit status $status" >&2' ERR
 
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja >/dev/null
@@ -30,7 +32,8 @@ export XDG_DATA_HOME=${XDG_DATA_HOME:-$PWD/$demo/data}
 build/aubrevane-host render "$input" "$output" --reference "$reference" --set Amount=100
 echo "demo: learned $reference, rendered $input -> $output"
 
-# A coarse look at the balance, measured with sox: RMS level in four frequency regions.
+# A coarse look at the balance, measured with sox (which reads MP3 through libsox-fmt-mp3, as render reads it through
+# libsndfile): RMS level in four frequency regions.
 echo "RMS dB per region:      60-200 Hz  200-800 Hz  0.8-3.2 kHz  3.2-12 kHz"
 for file in "$reference" "$input" "$output"; do
     levels=""

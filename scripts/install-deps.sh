@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libsndfile1-dev libcurl4-openssl-dev locales
     libcairo2-dev librsvg2-dev libfreetype-dev libx11-dev fonts-roboto-unhinted
-    sox python3 xvfb xauth
+    sox libsox-fmt-mp3 python3 xvfb xauth
 )
 
 missing=()
