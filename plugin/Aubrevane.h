@@ -156,6 +156,7 @@ private:
     void publishView() noexcept;                                                                             // audio
     void meter(MeterSender& sender, double** channels, int nChannels, int nFrames, int controlTag) noexcept; // audio
     void takeTargetRequests(bool bypassed) noexcept;                                                         // audio
+    bool targetRequestWaiting() const noexcept;                                                              // audio
     void applyParameterSettings() noexcept;                                                                  // audio
     /** Raises one target request and withdraws the older ones still waiting, so the latest request decides. */
     void postTargetRequest(std::atomic<bool>& request) noexcept; // main thread or the reference worker
