@@ -205,7 +205,8 @@ private:
     std::atomic<bool> clearTargetRequested{false};
     std::atomic<bool> restoredTargetPending{false};
 
-    // Two writers (publishView and UnserializeState) claim it with tryWrite; the audio thread retries next block.
+    // Its writers claim it with tryWrite: publishView, and the main thread and the reference worker before they raise
+    // a target request. The audio thread retries next block.
     TargetSnapshot publishedTarget;
     TargetSnapshot restoredTarget; // carries restoredFromBalance inside the record, so the two are taken together
 

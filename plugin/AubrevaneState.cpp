@@ -176,12 +176,14 @@ void Aubrevane::applyState(const StoredState& state, const iplug::IByteChunk& ch
     target.balance = state.balance;
     target.valid = state.targetPresent;
     target.restoredFromBalance = state.version < 2; // a version-1 state holds a balance where later ones hold offsets
+    // Published before the request is raised, so that the block taking the request publishes last.
+    TargetValues shown = target;
+    if (shown.restoredFromBalance && shown.valid)
+        shown = offsetsForBalance(state.headTarget);
+    shown.restoredFromBalance = false;
+    claimAndWrite(publishedTarget, shown);
     restoredTarget.write(target);
     postTargetRequest(restoredTargetPending);
-    if (target.restoredFromBalance && target.valid)
-        target = offsetsForBalance(state.headTarget);
-    target.restoredFromBalance = false;
-    claimAndWrite(publishedTarget, target);
 }
 
 // main thread

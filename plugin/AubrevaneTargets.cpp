@@ -216,9 +216,11 @@ void Aubrevane::loadTargetFile(const SavedTarget& target)
         referenceLabel = copy.name;
     }
     dropLearnFailure();
+    // Shown at once, like a restored target. Published before the request is raised, so that the block taking the
+    // request publishes last, with the offsets the engine built from the settings of its own moment.
+    claimAndWrite(publishedTarget, offsetsForBalance(copy.balance));
     loadedBalance.write(targetFromBalance(copy.balance));
     postTargetRequest(loadedTargetPending);
-    claimAndWrite(publishedTarget, offsetsForBalance(copy.balance)); // shown at once, like a restored target
 }
 
 void Aubrevane::saveTargetFile(const std::string& name)
