@@ -163,8 +163,8 @@ private:
     void applyState(const aubrevane::plugin::StoredState& state, const iplug::IByteChunk& chunk);
     /** Withdraws the notice of a failed analysis and its reason, as a new target or learning request does. */
     void dropLearnFailure();
-    static void claimAndWrite(TargetSnapshot& record, const TargetValues& values); // main thread; may yield
-    TargetValues offsetsForBalance(const aubrevane::dsp::Balance& balance) const;  // main thread
+    static void claimAndWrite(TargetSnapshot& record, const TargetValues& values); // main or worker; may yield
+    TargetValues offsetsForBalance(const aubrevane::dsp::Balance& balance) const;  // main or worker thread
     /** Clamps a window size to the limits for platform scale `platform` and keeps it at 720:532. */
     static void constrainWindowSize(int& width, int& height, float platform);
     void updateStatusLine();

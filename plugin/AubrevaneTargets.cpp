@@ -103,10 +103,14 @@ void Aubrevane::learnWorker(Aubrevane* plugin, std::string path)
         }
         if (learned)
         {
+            const TargetValues shown = plugin->offsetsForBalance(balance);
             plugin->fileBalance.write(targetFromBalance(balance));
             {
+                // The state chunk reads the name and the published target under this lock, so a state saved now
+                // pairs the file's name with its target; both change before the request is raised.
                 std::lock_guard lock(plugin->labelMutex);
                 plugin->referenceLabel = std::filesystem::path(path).filename().string();
+                claimAndWrite(plugin->publishedTarget, shown);
             }
             plugin->postTargetRequest(plugin->fileBalancePending);
             plugin->learnState.store(kLearnIdle);
