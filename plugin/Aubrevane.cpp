@@ -207,7 +207,8 @@ void Aubrevane::OnReset()
     if (wasLearning)
     {
         // prepare() ended the learning without finishing it. Say so now: while the host's bypass is on no block
-        // runs, and the editor would go on showing the learning.
+        // runs, and the editor would go on showing the learning. A target request still waiting keeps what its
+        // sender published; publishView leaves that to the block that takes the request.
         learningStopped = true;
         publishView();
     }
@@ -398,7 +399,9 @@ void Aubrevane::publishView() noexcept
     else if (valid != lastTargetValid)
         publishRequested = true;
 
-    if (publishRequested)
+    // The thread that raised a waiting request has published its target already, and the engine's older one must
+    // not cover it; the block that takes the request publishes.
+    if (publishRequested && !targetRequestWaiting())
     {
         TargetValues values;
         values.offsetDecibels = engine.targetOffsetDecibels;
@@ -410,6 +413,12 @@ void Aubrevane::publishView() noexcept
     }
     lastLearning = learning;
     lastTargetValid = valid;
+}
+
+bool Aubrevane::targetRequestWaiting() const noexcept
+{
+    return restoredTargetPending.load() || clearTargetRequested.load() || fileBalancePending.load() ||
+           loadedTargetPending.load();
 }
 
 bool Aubrevane::hasLearnedTarget() const noexcept

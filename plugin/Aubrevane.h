@@ -156,14 +156,15 @@ private:
     void publishView() noexcept;                                                                             // audio
     void meter(MeterSender& sender, double** channels, int nChannels, int nFrames, int controlTag) noexcept; // audio
     void takeTargetRequests(bool bypassed) noexcept;                                                         // audio
+    bool targetRequestWaiting() const noexcept;                                                              // audio
     void applyParameterSettings() noexcept;                                                                  // audio
     /** Raises one target request and withdraws the older ones still waiting, so the latest request decides. */
     void postTargetRequest(std::atomic<bool>& request) noexcept; // main thread or the reference worker
     void applyState(const aubrevane::plugin::StoredState& state, const iplug::IByteChunk& chunk);
     /** Withdraws the notice of a failed analysis and its reason, as a new target or learning request does. */
     void dropLearnFailure();
-    static void claimAndWrite(TargetSnapshot& record, const TargetValues& values); // main thread; may yield
-    TargetValues offsetsForBalance(const aubrevane::dsp::Balance& balance) const;  // main thread
+    static void claimAndWrite(TargetSnapshot& record, const TargetValues& values); // main or worker; may yield
+    TargetValues offsetsForBalance(const aubrevane::dsp::Balance& balance) const;  // main or worker thread
     /** Clamps a window size to the limits for platform scale `platform` and keeps it at 720:532. */
     static void constrainWindowSize(int& width, int& height, float platform);
     void updateStatusLine();
@@ -204,7 +205,8 @@ private:
     std::atomic<bool> clearTargetRequested{false};
     std::atomic<bool> restoredTargetPending{false};
 
-    // Two writers (publishView and UnserializeState) claim it with tryWrite; the audio thread retries next block.
+    // Its writers claim it with tryWrite: publishView, and the main thread and the reference worker before they raise
+    // a target request. The audio thread retries next block.
     TargetSnapshot publishedTarget;
     TargetSnapshot restoredTarget; // carries restoredFromBalance inside the record, so the two are taken together
 

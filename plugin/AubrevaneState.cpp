@@ -68,8 +68,14 @@ bool Aubrevane::serializeCore(iplug::IByteChunk& chunk) const
     }
 
     TargetValues target;
-    if (!publishedTarget.read(target, kPublishedReadAttempts))
-        target = TargetValues{}; // the audio thread kept the record busy: store no target rather than a torn one
+    std::string reference;
+    {
+        // The reference worker changes the name and the published target together under this lock.
+        std::lock_guard lock(labelMutex);
+        if (!publishedTarget.read(target, kPublishedReadAttempts))
+            target = TargetValues{}; // the audio thread kept the record busy: store no target rather than a torn one
+        reference = referenceLabel;
+    }
 
     const std::int32_t version = kStateVersion;
     const std::int32_t accent = accentIndex.load();
@@ -81,7 +87,7 @@ bool Aubrevane::serializeCore(iplug::IByteChunk& chunk) const
                    put(chunk, height) && put(chunk, present);
     for (double offset : target.offsetDecibels)
         written = written && put(chunk, offset);
-    written = written && putText(chunk, referenceName()) && writeParams(chunk, 0, kHeadParamCount);
+    written = written && putText(chunk, reference) && writeParams(chunk, 0, kHeadParamCount);
     for (double value : target.balance)
         written = written && put(chunk, value);
     return written && put(chunk, bypassed) && put(chunk, tailCount) && writeParams(chunk, kHeadParamCount, kNumParams);
@@ -176,15 +182,17 @@ void Aubrevane::applyState(const StoredState& state, const iplug::IByteChunk& ch
     target.balance = state.balance;
     target.valid = state.targetPresent;
     target.restoredFromBalance = state.version < 2; // a version-1 state holds a balance where later ones hold offsets
+    // Published before the request is raised, so that the block taking the request publishes last.
+    TargetValues shown = target;
+    if (shown.restoredFromBalance && shown.valid)
+        shown = offsetsForBalance(state.headTarget);
+    shown.restoredFromBalance = false;
+    claimAndWrite(publishedTarget, shown);
     restoredTarget.write(target);
     postTargetRequest(restoredTargetPending);
-    if (target.restoredFromBalance && target.valid)
-        target = offsetsForBalance(state.headTarget);
-    target.restoredFromBalance = false;
-    claimAndWrite(publishedTarget, target);
 }
 
-// main thread
+// main thread or the reference worker: the parameters and the sample rate are atomics
 TargetValues Aubrevane::offsetsForBalance(const aubrevane::dsp::Balance& balance) const
 {
     // The published target always holds offsets, since the state chunk stores them. A balance (from an old state or

@@ -103,10 +103,14 @@ void Aubrevane::learnWorker(Aubrevane* plugin, std::string path)
         }
         if (learned)
         {
+            const TargetValues shown = plugin->offsetsForBalance(balance);
             plugin->fileBalance.write(targetFromBalance(balance));
             {
+                // The state chunk reads the name and the published target under this lock, so a state saved now
+                // pairs the file's name with its target; both change before the request is raised.
                 std::lock_guard lock(plugin->labelMutex);
                 plugin->referenceLabel = std::filesystem::path(path).filename().string();
+                claimAndWrite(plugin->publishedTarget, shown);
             }
             plugin->postTargetRequest(plugin->fileBalancePending);
             plugin->learnState.store(kLearnIdle);
@@ -216,9 +220,11 @@ void Aubrevane::loadTargetFile(const SavedTarget& target)
         referenceLabel = copy.name;
     }
     dropLearnFailure();
+    // Shown at once, like a restored target. Published before the request is raised, so that the block taking the
+    // request publishes last, with the offsets the engine built from the settings of its own moment.
+    claimAndWrite(publishedTarget, offsetsForBalance(copy.balance));
     loadedBalance.write(targetFromBalance(copy.balance));
     postTargetRequest(loadedTargetPending);
-    claimAndWrite(publishedTarget, offsetsForBalance(copy.balance)); // shown at once, like a restored target
 }
 
 void Aubrevane::saveTargetFile(const std::string& name)

@@ -1,8 +1,9 @@
-#include "PluginProbe.h"
+#include "OperationsSupport.h"
 #include "StateBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <random>
 #include <thread>
@@ -153,4 +154,47 @@ TEST(AubrevaneStress, AudioBlocksWhileTheMainThreadRestoresRequestsAndReads)
     EXPECT_GT(reads, 0);
     EXPECT_GT(saves, 0);
     EXPECT_EQ(mixed, 0);
+}
+
+TEST(AubrevaneStress, LoadsWhileTheHostAutomatesTiltPublishWhatTheEnginePlays)
+{
+    const auto plugin = preparedPlugin(48000.0, 64);
+    constexpr int kLoads = 300;
+    std::atomic<int> loadsReturned{0};
+    std::atomic<int> loadsChecked{0};
+    std::atomic<bool> stop{false};
+    int mismatches = 0; // the audio thread's until it is joined
+
+    std::thread audio(
+        [&]
+        {
+            const auto& engine = AubrevaneProbe::engine(*plugin);
+            for (int block = 0; !stop.load(); ++block)
+            {
+                plugin->GetParam(kTilt)->Set(-6.0 + (block % 121) * 0.1);
+                aubrevane::test::runBlocks(*plugin, 1, 64);
+                const int returned = loadsReturned.load();
+                if (returned == loadsChecked.load() || AubrevaneProbe::loadedTargetPending(*plugin).load())
+                    continue;
+                // The last load has returned and a block has taken it; the main thread waits for this check.
+                TargetValues shown;
+                if (!AubrevaneProbe::published(*plugin).tryRead(shown) ||
+                    shown.offsetDecibels != engine.targetOffsetDecibels)
+                    ++mismatches;
+                loadsChecked.store(returned);
+            }
+        });
+
+    const std::array targets = {aubrevane::test::factoryTarget("Male speech"),
+                                aubrevane::test::factoryTarget("Female speech")};
+    for (int load = 1; load <= kLoads; ++load)
+    {
+        plugin->loadTarget(targets[load % 2]);
+        loadsReturned.store(load);
+        while (loadsChecked.load() != load)
+            std::this_thread::yield();
+    }
+    stop.store(true);
+    audio.join();
+    EXPECT_EQ(mismatches, 0) << "of " << kLoads << " loads";
 }

@@ -1,4 +1,4 @@
-#include "PluginProbe.h"
+#include "OperationsSupport.h"
 #include "StateBuilder.h"
 
 #include "framework/igraphics/IControl.h"
@@ -9,6 +9,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -34,6 +35,25 @@ StateSpec richSpec()
                        2000, 1,  -7.5,  12000, 0,   35.5, 0,   15000, 1,   -6.2, 0, 1.5};
     spec.tailParams = {1, 250, 12000, 3.3, 95.5, 0.9, 1, -2.2, 600, 1.7, 0, 0, 2500, 1, 1, 4.4, 7000, 2.2, 1, 0, 1, 80};
     return spec;
+}
+
+/** Quiet stereo blocks through the host's render call, which takes the host's reset and bypass requests first. */
+void hostRender(Aubrevane& plugin, int blocks)
+{
+    std::vector<double> left(256), right(256);
+    for (int b = 0; b < blocks; ++b)
+    {
+        for (std::size_t i = 0; i < left.size(); ++i)
+            left[i] = right[i] = ((b * 7919 + static_cast<int>(i) * 104729) % 2001 - 1000) * 1e-6;
+        double* channels[2] = {left.data(), right.data()};
+        ASSERT_EQ(plugin.HostRender(channels, channels, 256), iplug::kAUNoErr);
+    }
+}
+
+/** The stored target: its present flag and the 12 offsets. */
+std::vector<unsigned char> storedTarget(const std::vector<unsigned char>& state)
+{
+    return state.size() < 120 ? state : std::vector<unsigned char>(state.begin() + 20, state.begin() + 120);
 }
 
 } // namespace
@@ -364,4 +384,68 @@ TEST(AubrevaneState, RestoreWithTheEditorOpenKeepsTheWindowSize)
     EXPECT_EQ(plugin->GetEditorWidth(), 720);
     EXPECT_EQ(plugin->editorScale(), 1.0f);
     plugin->CloseWindow();
+}
+
+TEST(AubrevaneState, AResetThatEndsLearningKeepsTheRestoredTargetAndItsMark)
+{
+    const auto source = preparedPlugin();
+    source->loadTarget(aubrevane::test::factoryTarget("Male speech"));
+    aubrevane::test::runBlocks(*source);
+    AubrevaneProbe::setPresetName(*source, "Voice");
+    std::vector<unsigned char> preset;
+    ASSERT_EQ(source->HostGetState(preset), iplug::kAUNoErr);
+
+    struct Outcome
+    {
+        std::vector<unsigned char> atReset, atEnd;
+        bool learningShown = true, modified = true;
+    };
+    // Learning from the input is under way when the preset arrives; `reset` then runs before any block takes it.
+    const auto play = [&](const std::function<void(Aubrevane&)>& reset)
+    {
+        Outcome outcome;
+        auto plugin = std::make_unique<Aubrevane>(iplug::InstanceInfo{"Aubrevane_View"});
+        EXPECT_EQ(plugin->HostInitialize(48000.0, 256, 2, 2), iplug::kAUNoErr);
+        hostRender(*plugin, 4);
+        plugin->onLearnFromInput();
+        hostRender(*plugin, 4);
+        EXPECT_EQ(plugin->HostSetState(preset.data(), static_cast<int>(preset.size())), iplug::kAUNoErr);
+        plugin->HostIdle();
+        reset(*plugin);
+        plugin->HostIdle();
+        outcome.learningShown = AubrevaneProbe::view(*plugin).learning.load();
+        EXPECT_EQ(plugin->HostGetState(outcome.atReset), iplug::kAUNoErr);
+        plugin->HostRequestBypass(false);
+        hostRender(*plugin, 4);
+        plugin->HostIdle();
+        EXPECT_EQ(plugin->HostGetState(outcome.atEnd), iplug::kAUNoErr);
+        outcome.modified = plugin->presetIsModified();
+        return outcome;
+    };
+
+    const Outcome plain = play([](Aubrevane&) {});
+    ASSERT_EQ(storedTarget(plain.atReset), storedTarget(preset));
+    ASSERT_FALSE(plain.modified);
+    const std::vector<std::pair<const char*, std::function<void(Aubrevane&)>>> resets = {
+        {"host bypass",
+         [](Aubrevane& p)
+         {
+             p.HostRequestBypass(true);
+             hostRender(p, 3);
+         }},
+        {"new rate",
+         [](Aubrevane& p)
+         {
+             EXPECT_EQ(p.HostUninitialize(), iplug::kAUNoErr);
+             EXPECT_EQ(p.HostInitialize(44100.0, 512, 2, 2), iplug::kAUNoErr);
+         }},
+    };
+    for (const auto& [name, reset] : resets)
+    {
+        const Outcome outcome = play(reset);
+        EXPECT_FALSE(outcome.learningShown) << name;
+        EXPECT_EQ(storedTarget(outcome.atReset), storedTarget(plain.atReset)) << name;
+        EXPECT_EQ(outcome.atEnd, plain.atEnd) << name;
+        EXPECT_EQ(outcome.modified, plain.modified) << name;
+    }
 }

@@ -125,6 +125,21 @@ TEST_F(TargetOperations, LearningFromAReferenceFileSteersTheSoundTowardIt)
         << "input " << distance(before, referenceBalance) << " dB, output " << distance(after, referenceBalance);
 }
 
+TEST_F(TargetOperations, AStateSavedAsAnAnalysisEndsPairsTheReferenceNameWithItsTarget)
+{
+    ASSERT_TRUE(writeMonoWav(music / "song.wav", pinkNoise(3 * 16000, 16000.0, 5), 16000));
+    plugin->GetParam(kTilt)->Set(-2.0); // the offsets depend on the parameters the worker reads
+    runBlocks(*plugin);
+    plugin->learnFromFile((music / "song.wav").string());
+    ASSERT_TRUE(workerFinished(*plugin));
+    ASSERT_EQ(plugin->learningState(), Aubrevane::kLearnIdle) << reading().message;
+
+    const auto beforeBlock = stateBytes(*plugin);
+    EXPECT_TRUE(plugin->hasLearnedTarget());
+    runBlocks(*plugin);
+    EXPECT_EQ(stateBytes(*plugin), beforeBlock);
+}
+
 TEST_F(TargetOperations, AFailedAnalysisShowsItsReasonUntilATargetIsLoaded)
 {
     writeFileBytes(music / "notes.txt", "not audio");
