@@ -4,11 +4,11 @@
 #include "framework/igraphics/IGraphics.h"
 #include "framework/igraphics/ITextControl.h"
 #include "host/HostedPlugin.h"
+#include "host/OutputFile.h"
 #include "host/SoundFile.h"
 #include "host/StateFile.h"
 #include "plugin/Aubrevane.h"
 #include "plugin/EditorSize.h"
-#include "wendlebrak/files/Files.h"
 
 #include <chrono>
 #include <cmath>
@@ -107,6 +107,10 @@ public:
 
     void run()
     {
+        std::string error;
+        if ((options.stateOut && !stateOutput.prepare(*options.stateOut, error)) ||
+            (options.png && !pictureOutput.prepare(*options.png, error)))
+            throw Failure{error};
         restoreState();
         prepareAudio();
         if (!plugin->openEditor() || graphics() == nullptr)
@@ -324,10 +328,9 @@ private:
         std::vector<std::uint8_t> state;
         if (!plugin->saveState(state))
             throw Failure{"could not take the plug-in's state"};
-        std::string message;
-        if (!wendlebrak::files::replaceFile(std::filesystem::absolute(*options.stateOut),
-                                            std::string(state.begin(), state.end()), message))
-            throw Failure{message};
+        std::string error;
+        if (!stateOutput.writeWhole(std::string(state.begin(), state.end()), error))
+            throw Failure{error};
     }
 
     void writePicture(const std::string& path)
@@ -335,8 +338,11 @@ private:
         IGraphics& g = ui();
         g.DrawFrame(true);
         g.DrawPendingTextEntry();
-        if (!g.WritePNG(path))
+        std::string error;
+        if (!g.WritePNG(pictureOutput.writePath().string()))
             throw Failure{"could not write " + path};
+        if (!pictureOutput.commit(error))
+            throw Failure{error};
     }
 
     void report()
@@ -379,6 +385,7 @@ private:
     }
 
     const EditorOptions& options;
+    OutputFile stateOutput, pictureOutput;
     std::unique_ptr<HostedPlugin> plugin;
     Aubrevane* product = nullptr;
     bool editorOpen = false;
@@ -506,6 +513,18 @@ int runEditorCommand(const std::vector<std::string>& arguments, const char* argv
             std::fprintf(stderr, "aubrevane-host: %s\n%s", error.c_str(), kEditorUsage);
             return 1;
         }
+        std::vector<NamedFile> written, read;
+        for (const auto& [option, path] : {std::pair{"--png", options->png}, {"--save-state", options->stateOut}})
+            if (path)
+                written.push_back({option, *path});
+        for (const auto& [option, path] : {std::pair{"--state", options->stateIn}, {"--play", options->play}})
+            if (path)
+                read.push_back({option, *path});
+        for (const EditorStep& step : options->steps)
+            if (step.kind == EditorStep::Kind::File)
+                read.push_back({"--file", step.text});
+        if (!checkNoClash(written, read, error))
+            throw Failure{error};
         if (options->window)
             return runEditorWindow(*options, argv0);
         EditorSession session(*options, argv0);

@@ -4,6 +4,7 @@
 #include "framework/IPlugAPIBase.h"
 #include "host/EditorCommand.h"
 #include "host/HostedPlugin.h"
+#include "host/OutputFile.h"
 #include "host/ProductOperations.h"
 #include "host/SoundFile.h"
 #include "host/StateFile.h"
@@ -19,7 +20,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -281,50 +281,6 @@ void applySetting(HostedPlugin& plugin, const std::string& name, const std::stri
         throw Failure{"the plug-in refused \"" + name + "\" = " + text};
 }
 
-/** The name a file is written under before it is renamed over `path`. */
-std::filesystem::path partialName(const std::filesystem::path& path)
-{
-    return path.string() + "." + std::to_string(getpid()) + ".partial";
-}
-
-void writeWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    const auto partial = partialName(path);
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out)
-        {
-            std::error_code ignored;
-            std::filesystem::remove(partial, ignored);
-            throw Failure{"could not write " + path};
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(partial, path, error);
-    if (error)
-    {
-        std::filesystem::remove(partial, error);
-        throw Failure{"could not write " + path};
-    }
-}
-
-/** Removes the partial output unless the render reached its rename. */
-struct PartialFile
-{
-    std::filesystem::path path;
-    bool kept = false;
-    ~PartialFile()
-    {
-        if (!kept)
-        {
-            std::error_code ignored;
-            std::filesystem::remove(path, ignored);
-        }
-    }
-};
-
 /** The progress of a long render on stderr: one line updated in place on a terminal, a plain line every quarter
  *  elsewhere, so a log does not fill with carriage returns. */
 class Progress
@@ -384,13 +340,23 @@ int render(const Options& options, const char* argv0)
     const std::string& outPath = options.files[1];
     catchStopSignals();
 
+    std::string error;
+    std::vector<aubrevane::host::NamedFile> written = {{"OUT", outPath}}, read = {{"IN", inPath}};
+    if (options.stateOut)
+        written.push_back({"--save-state", *options.stateOut});
+    if (options.reference)
+        read.push_back({"--reference", *options.reference});
+    if (options.stateIn)
+        read.push_back({"--state", *options.stateIn});
+    if (!aubrevane::host::checkNoClash(written, read, error))
+        throw Failure{error};
+    aubrevane::host::OutputFile output, stateOutput;
+    if (!output.prepare(outPath, error) || (options.stateOut && !stateOutput.prepare(*options.stateOut, error)))
+        throw Failure{error};
+
     std::error_code status;
     if (!std::filesystem::exists(inPath, status))
         throw Failure{"could not read " + inPath + ": no such file"};
-    // the same device and inode, so a hard or symbolic link to the input counts too
-    if (std::filesystem::equivalent(inPath, outPath, status))
-        throw Failure{"will not write " + outPath + " over its own input " + inPath + "; choose another output file"};
-    std::string error;
     SoundFile input;
     if (!input.openRead(inPath, error))
         throw Failure{error};
@@ -398,8 +364,6 @@ int render(const Options& options, const char* argv0)
     if (info.channels != 1 && info.channels != 2)
         throw Failure{inPath + " has " + std::to_string(info.channels) +
                       " channels; only mono and stereo files can be rendered"};
-    if (std::filesystem::is_directory(outPath, status))
-        throw Failure{"could not write " + outPath + ": it is a folder"};
 
     auto plugin = loadPlugin(options, argv0);
     // Aubrevane's own operations, so every render ends with the status line; another bundle renders without them
@@ -434,9 +398,8 @@ int render(const Options& options, const char* argv0)
     if (options.learn)
         product->startLearningFromInput();
 
-    PartialFile partial{partialName(outPath)};
-    SoundFile output;
-    if (!output.openWrite(partial.path, info, error))
+    SoundFile sound;
+    if (!sound.openWrite(output.writePath(), info, error))
         throw Failure{"could not write " + outPath + ": " + error};
 
     std::vector<double> interleaved(static_cast<std::size_t>(block) * channels);
@@ -476,9 +439,9 @@ int render(const Options& options, const char* argv0)
         for (int n = 0; n < frames; ++n)
             for (int c = 0; c < channels; ++c)
                 interleaved[static_cast<std::size_t>(n) * channels + c] = out[c][n];
-        if (output.clipsOvers())
+        if (sound.clipsOvers())
             clipped.add(interleaved.data(), static_cast<std::size_t>(frames) * channels);
-        if (!output.write(interleaved.data(), frames, error))
+        if (!sound.write(interleaved.data(), frames, error))
             throw Failure{"could not write " + outPath + ": " + error};
 
         done += frames;
@@ -494,12 +457,10 @@ int render(const Options& options, const char* argv0)
     plugin->idle();
     stopIfSignalled();
 
-    if (!output.close(error))
+    if (!sound.close(error))
         throw Failure{"could not write " + outPath + ": " + error};
-    std::filesystem::rename(partial.path, outPath, status);
-    if (status)
-        throw Failure{"could not write " + outPath + ": " + status.message()};
-    partial.kept = true;
+    if (!output.commit(error))
+        throw Failure{error};
 
     if (cutShort)
         std::fprintf(stderr,
@@ -524,7 +485,8 @@ int render(const Options& options, const char* argv0)
         std::vector<std::uint8_t> state;
         if (!plugin->saveState(state))
             throw Failure{"could not take the plug-in's state"};
-        writeWholeFile(*options.stateOut, state);
+        if (!stateOutput.writeWhole(std::string(state.begin(), state.end()), error))
+            throw Failure{"the output was written, but the state was not saved: " + error};
     }
 
     plugin->printMessageBoxes();

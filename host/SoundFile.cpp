@@ -1,11 +1,11 @@
 #include "host/SoundFile.h"
 
+#include "host/OutputFile.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <sstream>
 
 namespace aubrevane::host
@@ -32,15 +32,6 @@ bool logSaysCutShort(SNDFILE* file)
             return true;
     }
     return false;
-}
-
-/** strerror's text starting lower-case, as the host's messages do. */
-std::string systemReason(int number)
-{
-    std::string reason = std::strerror(number);
-    if (!reason.empty())
-        reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
-    return reason;
 }
 
 } // namespace
@@ -83,7 +74,6 @@ bool SoundFile::openWrite(const std::filesystem::path& path, const SF_INFO& like
     if (file == nullptr)
     {
         error = sf_strerror(nullptr);
-        ::unlink(path.c_str());
         return false;
     }
     // Samples beyond full scale are clipped when the file holds integers, instead of wrapping around.

@@ -20,8 +20,9 @@ public:
     SoundFile& operator=(const SoundFile&) = delete;
 
     [[nodiscard]] bool openRead(const std::filesystem::path& path, std::string& error);
-    /** Creates `path` with the channel count, rate and format of `like`; false with the reason alone: the system's
-     *  (a missing folder, a refused permission) or libsndfile's (a format it cannot write). */
+    /** Creates `path` (or writes into it, a device) with the channel count, rate and format of `like`; false with
+     *  the reason alone: the system's (a missing folder, a refused permission) or libsndfile's (a format it cannot
+     *  write). What it created stays for the caller to remove. */
     [[nodiscard]] bool openWrite(const std::filesystem::path& path, const SF_INFO& like, std::string& error);
 
     /** Reads up to `frames` interleaved frames; returns the number read, 0 at the end, -1 when a read error came

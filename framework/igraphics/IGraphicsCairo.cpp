@@ -655,17 +655,7 @@ bool IGraphics::WritePNG(const std::string& path) const
     if (path.empty())
         return false;
     cairo_surface_flush(backend->surface);
-    const std::string temporary = path + ".partial";
-    if (cairo_surface_write_to_png(backend->surface, temporary.c_str()) != CAIRO_STATUS_SUCCESS)
-    {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error)
-        std::remove(temporary.c_str());
-    return !error;
+    return cairo_surface_write_to_png(backend->surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
 void IGraphics::CopyPixels(unsigned char* destination, int stride) const

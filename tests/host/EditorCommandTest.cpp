@@ -6,6 +6,7 @@
 
 #include <cairo.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -279,6 +280,46 @@ TEST_F(EditorCommand, TheCornerSizeIsStoredAndReopens)
     EXPECT_GT(first.width, 800);
     EXPECT_NEAR(second.width, first.width, 1);
     EXPECT_NEAR(second.height, first.height, 1);
+}
+
+TEST_F(EditorCommand, AnOutputNamingAnInputOrAnotherOutputIsRefusedAndNothingIsWritten)
+{
+    const std::string state = in("s.state"), sound = reference("play.wav");
+    ASSERT_EQ(editor({"--png", in("first.png"), "--save-state", state}).exitCode, 0);
+    const std::string stateBytes = aubrevane::test::readText(state), soundBytes = aubrevane::test::readText(sound);
+    const struct
+    {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"--png", sound, "--play", sound}, "--png and --play name the same file"},
+        {{"--png", in("x.png"), "--state", state, "--save-state", state},
+         "--save-state and --state name the same file"},
+        {{"--png", in("x.png"), "--save-state", in("x.png")}, "--png and --save-state name the same file"},
+        {{"--png", in("x.png"), "--click", "526,64", "--file", in("x.png")}, "--png and --file name the same file"},
+    };
+    for (const auto& [args, message] : cases)
+    {
+        const EditorRun run = editor(args);
+        EXPECT_EQ(run.exitCode, 1) << message;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(aubrevane::test::readText(state), stateBytes);
+    EXPECT_EQ(aubrevane::test::readText(sound), soundBytes);
+    EXPECT_FALSE(fs::exists(in("x.png")));
+}
+
+TEST_F(EditorCommand, ThePictureGoesThroughALinkOrIntoADevice)
+{
+    fs::create_symlink(in("real.png"), in("link.png"));
+    ASSERT_EQ(editor({"--png", in("link.png")}).exitCode, 0);
+    EXPECT_TRUE(fs::is_symlink(in("link.png")));
+    EXPECT_EQ(readPicture(in("real.png")).width, 720);
+    if (access("/dev/null", W_OK) != 0)
+        GTEST_SKIP() << "/dev/null is not writable here";
+    const EditorRun devNull = editor({"--png", "/dev/null"});
+    EXPECT_EQ(devNull.exitCode, 0) << devNull.err;
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
 TEST_F(EditorCommand, ScriptMistakesFailWithAMessage)

@@ -4,8 +4,10 @@
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -307,11 +309,110 @@ TEST_F(HostRender, RefusesToWriteOverItsOwnInputByAnyName)
     {
         const HostRun run = host({"render", input, same, "--set", "Amount=100"});
         EXPECT_EQ(run.exitCode, 1) << same;
-        EXPECT_NE(run.err.find("its own input"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("OUT and IN name the same file"), std::string::npos) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }
     EXPECT_EQ(readText(input), original);
     EXPECT_FALSE(leftoverPartials());
+}
+
+TEST_F(HostRender, AnOutputNamingAnInputOrAnotherOutputIsRefusedBeforeAnythingIsWritten)
+{
+    const fs::path state = folder / "s.state", reference = folder / "ref.wav";
+    ASSERT_EQ(host({"render", input, folder / "first.wav", "--save-state", state}).exitCode, 0);
+    fs::copy_file(input, reference);
+    fs::remove(folder / "first.wav");
+    const std::string inputBytes = readText(input), stateBytes = readText(state), referenceBytes = readText(reference);
+    const struct
+    {
+        fs::path out;
+        std::vector<std::string> extra;
+        std::string message;
+    } cases[] = {
+        {output, {"--save-state", input}, "--save-state and IN name the same file"},
+        {reference, {"--reference", reference}, "OUT and --reference name the same file"},
+        {output, {"--state", state, "--save-state", state}, "--save-state and --state name the same file"},
+        {output, {"--save-state", folder / "." / "out.wav"}, "OUT and --save-state name the same file"},
+    };
+    for (const auto& [out, extra, message] : cases)
+    {
+        std::vector<std::string> args = {"render", input, out};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const HostRun run = host(args);
+        EXPECT_EQ(run.exitCode, 1) << message;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+    EXPECT_EQ(readText(input), inputBytes);
+    EXPECT_EQ(readText(state), stateBytes);
+    EXPECT_EQ(readText(reference), referenceBytes);
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_FALSE(leftoverPartials());
+}
+
+TEST_F(HostRender, ADeviceIsWrittenInPlaceAndAPipeIsRefusedBothKeptAsTheyAre)
+{
+    if (access("/dev/null", W_OK) != 0)
+        GTEST_SKIP() << "/dev/null is not writable here";
+    const HostRun devNull = host({"render", input, "/dev/null"});
+    EXPECT_EQ(devNull.exitCode, 0) << devNull.err;
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    const fs::path pipe = folder / "pipe.wav";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    // a reader held open, so a host that opened the pipe would not block on it
+    const int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const HostRun piped = host({"render", input, pipe});
+    close(reader);
+    EXPECT_EQ(piped.exitCode, 1);
+    EXPECT_NE(piped.err.find("could not write " + pipe.string() + ": it is a named pipe"), std::string::npos)
+        << piped.err;
+    EXPECT_TRUE(fs::is_fifo(pipe));
+}
+
+TEST_F(HostRender, AReplacedOutputKeepsItsLinkAndItsPermissionBits)
+{
+    const fs::path real = folder / "real.wav", link = folder / "link.wav";
+    std::ofstream(real) << "old output";
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(real, link);
+    const HostRun run = host({"render", input, link});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(fs::is_symlink(link));
+    Sound sound;
+    ASSERT_TRUE(readSound(real, sound));
+    EXPECT_EQ(sound.info.frames, 3 * 48000);
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::mask, fs::perms(0640));
+    EXPECT_FALSE(leftoverPartials());
+}
+
+TEST_F(HostRender, ASaveFailingAfterTheAudioGivesTheReasonAndSaysTheOutputWasWritten)
+{
+    fs::create_directories(folder / "data");
+    std::ofstream(folder / "data" / "Aubrevane") << "a file where the data folder should be";
+    const std::string absent = (folder / "absent" / "s.state").string();
+    const struct
+    {
+        std::vector<std::string> extra;
+        std::string what, reason; // the line ends with the reason
+    } cases[] = {
+        {{"--save-state", absent}, "state", absent + ": no such file or directory"},
+        {{"--save-preset", "Mine"}, "preset", ": not a directory"},
+        {{"--reference", input, "--save-target", "Mine"}, "target", ": not a directory"},
+    };
+    for (const auto& [extra, what, reason] : cases)
+    {
+        fs::remove(output);
+        std::vector<std::string> args = {"render", input, output};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const HostRun run = host(args);
+        EXPECT_EQ(run.exitCode, 1) << what;
+        EXPECT_EQ(run.err.rfind("aubrevane-host: the output was written, but the " + what + " was not saved: ", 0), 0u)
+            << run.err;
+        EXPECT_TRUE(run.err.ends_with(reason + "\n")) << run.err;
+        EXPECT_TRUE(fs::exists(output)) << what;
+    }
 }
 
 TEST_F(HostRender, IntegerOutputsReportTheirClippedSamplesAndFloatOutputsKeepTheOvers)

@@ -122,7 +122,8 @@ TEST_F(SavedTargetFiles, RefusesWhatCouldNotBeReadBackAndLeavesTheOldFile)
 
     writeFileBytes(test::testFolder() / "plain", "x");
     EXPECT_FALSE(writeTarget(test::testFolder() / "plain", "Voice", "", kSample, message));
-    EXPECT_EQ(message, "could not write " + (test::testFolder() / "plain" / "Voice.avtarget").string());
+    EXPECT_EQ(message,
+              "could not write " + (test::testFolder() / "plain" / "Voice.avtarget").string() + ": not a directory");
 }
 
 struct ReadCase

@@ -232,7 +232,7 @@ TEST_F(PresetOperations, AFailedSaveKeepsTheOldNameAndMarkAndSaysWhy)
     EXPECT_EQ(plugin->presetName(), "Old");
     EXPECT_TRUE(plugin->presetModified());
     EXPECT_THAT(boxesShown(*plugin), ElementsAre("Save preset: Could not save the preset: could not write " +
-                                                 (folder / "New.avpreset").string()));
+                                                 (folder / "New.avpreset").string() + ": not a directory"));
 }
 
 TEST_F(PresetOperations, DeletingRemovesTheFileButKeepsTheCurrentName)

@@ -3,7 +3,9 @@
 #include "wendlebrak/files/SystemCalls.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -142,14 +144,20 @@ std::filesystem::path pathForName(const std::filesystem::path& folder, const std
 
 bool replaceFile(const std::filesystem::path& path, const std::string& text, std::string& message)
 {
-    const auto fail = [&]
+    const auto fail = [&](int number)
     {
         message = "could not write " + path.string();
+        if (number != 0)
+        {
+            std::string reason = std::strerror(number);
+            reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+            message += ": " + reason;
+        }
         return false;
     };
     // A relative path would land wherever the host's working folder happens to be.
     if (!path.is_absolute() || !path.has_filename())
-        return fail();
+        return fail(0);
 
     std::error_code ignored;
     std::filesystem::create_directories(path.parent_path(), ignored);
@@ -161,14 +169,20 @@ bool replaceFile(const std::filesystem::path& path, const std::string& text, std
     calls.unlink(temporary.c_str());
     const int descriptor = calls.open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (descriptor < 0)
-        return fail();
+        return fail(errno);
 
-    bool written = writeAll(calls, descriptor, text) && calls.fsync(descriptor) == 0;
-    written = calls.close(descriptor) == 0 && written;
-    if (!written || calls.rename(temporary.c_str(), path.c_str()) != 0)
+    // The first call that fails gives the reason the user reads.
+    int reason = -1;
+    if (!writeAll(calls, descriptor, text) || calls.fsync(descriptor) != 0)
+        reason = errno;
+    if (calls.close(descriptor) != 0 && reason < 0)
+        reason = errno;
+    if (reason < 0 && calls.rename(temporary.c_str(), path.c_str()) != 0)
+        reason = errno;
+    if (reason >= 0)
     {
         calls.unlink(temporary.c_str());
-        return fail();
+        return fail(reason);
     }
     syncFolder(calls, path.parent_path());
     return true;

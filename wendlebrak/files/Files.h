@@ -24,7 +24,8 @@ std::filesystem::path pathForName(const std::filesystem::path& folder, const std
 
 /** Replaces the file's contents with the text through a sibling file whose name ends in ".partial", made durable
     before it is renamed over the old file. On failure the old file is left as it was, no ".partial" file remains
-    and the message becomes "could not write " and the path. A path that is not absolute is never written. */
+    and the message becomes "could not write " and the path, then the system's reason after ": " when a call
+    failed. A path that is not absolute is never written. */
 [[nodiscard]] bool replaceFile(const std::filesystem::path& path, const std::string& text, std::string& message);
 
 /** The text on one line: every line feed and carriage return becomes a space (names and sources in text files). */

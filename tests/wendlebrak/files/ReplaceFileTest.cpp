@@ -52,10 +52,10 @@ protected:
 
     void SetUp() override { fs::create_directories(folder); }
 
-    void expectFailureLeftOldFile(bool written, const std::string& message)
+    void expectFailureLeftOldFile(bool written, const std::string& message, const std::string& reason)
     {
         EXPECT_FALSE(written);
-        EXPECT_EQ(message, "could not write " + file.string());
+        EXPECT_EQ(message, "could not write " + file.string() + ": " + reason);
         EXPECT_EQ(readFileBytes(file), kOldBytes);
         EXPECT_THAT(folderEntries(folder), testing::ElementsAre("Vocal.avpreset"));
     }
@@ -123,7 +123,7 @@ TEST_F(ReplaceFile, AFolderThatIsARegularFileFails)
     const fs::path inside = aubrevane::test::testFolder() / "blocker" / "Presets" / "x.avpreset";
     std::string message;
     EXPECT_FALSE(replaceFile(inside, kNewBytes, message));
-    EXPECT_EQ(message, "could not write " + inside.string());
+    EXPECT_EQ(message, "could not write " + inside.string() + ": not a directory");
     EXPECT_EQ(readFileBytes(aubrevane::test::testFolder() / "blocker"), "not a folder");
 }
 
@@ -133,7 +133,7 @@ TEST_F(ReplaceFile, ADestinationThatIsAFolderIsLeftAlone)
     writeFileBytes(file / "inside", "keep");
     std::string message;
     EXPECT_FALSE(replaceFile(file, kNewBytes, message));
-    EXPECT_EQ(message, "could not write " + file.string());
+    EXPECT_EQ(message, "could not write " + file.string() + ": is a directory");
     EXPECT_EQ(readFileBytes(file / "inside"), "keep");
     EXPECT_THAT(folderEntries(folder), testing::ElementsAre("Vocal.avpreset"));
 }
@@ -167,7 +167,7 @@ TEST_F(ReplaceFile, AFileSizeLimitHitMidWriteLeavesTheOldFile)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_FALSE(report.empty());
-    expectFailureLeftOldFile(report[0] == '1', report.substr(1));
+    expectFailureLeftOldFile(report[0] == '1', report.substr(1), "file too large");
 }
 
 /** Swaps the system calls replaceFile uses, recording each and failing the ones a test names. */
@@ -268,30 +268,43 @@ TEST_F(ReplaceFileWithInjectedCalls, ShortAndInterruptedWritesStillWriteEverythi
     EXPECT_GT(injection().writes, 1000);
 }
 
-class EachStepFailing : public ReplaceFileWithInjectedCalls, public testing::WithParamInterface<const char*>
+struct FailingStep
+{
+    const char* call;
+    const char* reason; // the errno the injected call sets, as the message reads it
+    friend void PrintTo(const FailingStep& step, std::ostream* os) { *os << step.call; }
+};
+
+class EachStepFailing : public ReplaceFileWithInjectedCalls, public testing::WithParamInterface<FailingStep>
 {
 };
 
 TEST_P(EachStepFailing, LeavesTheOldFileAndNoTemporaryFile)
 {
     writeFileBytes(file, kOldBytes);
-    injection().failing = GetParam();
+    injection().failing = GetParam().call;
     std::string message;
     const bool written = replaceFile(file, kNewBytes, message);
-    expectFailureLeftOldFile(written, message);
+    expectFailureLeftOldFile(written, message, GetParam().reason);
     EXPECT_EQ(std::count(injection().trace.begin(), injection().trace.end(), "rename"),
-              std::string(GetParam()) == "rename" ? 1 : 0);
+              std::string(GetParam().call) == "rename" ? 1 : 0);
 }
 
 TEST_P(EachStepFailing, WritesNothingWhenThereWasNoFile)
 {
-    injection().failing = GetParam();
+    injection().failing = GetParam().call;
     std::string message;
     EXPECT_FALSE(replaceFile(file, kNewBytes, message));
-    EXPECT_EQ(message, "could not write " + file.string());
+    EXPECT_EQ(message, "could not write " + file.string() + ": " + GetParam().reason);
     EXPECT_TRUE(fs::is_empty(folder));
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, EachStepFailing, testing::Values("open", "write", "fsync", "close", "rename"));
+INSTANTIATE_TEST_SUITE_P(Steps, EachStepFailing,
+                         testing::Values(FailingStep{"open", "permission denied"},
+                                         FailingStep{"write", "no space left on device"},
+                                         FailingStep{"fsync", "input/output error"},
+                                         FailingStep{"close", "input/output error"},
+                                         FailingStep{"rename", "invalid cross-device link"}),
+                         [](const auto& info) { return std::string(info.param.call); });
 
 } // namespace

@@ -319,7 +319,7 @@ TEST_F(PresetStore, AFailedWriteKeepsTheOldPreset)
     fs::create_directory(folder / "Keep.avpreset.partial");
     writeFileBytes(folder / "Keep.avpreset.partial" / "x", "blocks the temporary file");
     EXPECT_FALSE(writePreset(kFormat, folder, "Keep", {4}, message));
-    EXPECT_EQ(message, "could not write " + (folder / "Keep.avpreset").string());
+    EXPECT_EQ(message, "could not write " + (folder / "Keep.avpreset").string() + ": file exists");
     EXPECT_EQ(readFileBytes(folder / "Keep.avpreset"), before);
 }
 
