@@ -466,7 +466,10 @@ int render(const Options& options, const char* argv0)
         if (got < 0)
             throw Failure{"could not read " + inPath + ": " + input.lastError()};
         if (got == 0)
+        {
+            cutShort = cutShort || input.endedShort(done);
             break;
+        }
         const int frames = static_cast<int>(got);
         for (int n = 0; n < frames; ++n)
             for (int c = 0; c < channels; ++c)

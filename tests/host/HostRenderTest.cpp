@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -358,6 +359,58 @@ TEST_F(HostRender, AnInputCutShortIsRenderedAsFarAsItGoesWithANote)
     }
 }
 
+TEST_F(HostRender, ACutMp3IsNotedOnceAndTheDecoderKeepsQuietOnEveryPath)
+{
+    const fs::path mp3 = folder / "cut.mp3";
+    if (!writeSound(mp3, colouredStereo(44100, 8.0), 2, 44100, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III))
+        GTEST_SKIP() << "this libsndfile cannot write MP3";
+    fs::resize_file(mp3, fs::file_size(mp3) / 2);
+
+    const HostRun learned = host({"render", input, output, "--reference", mp3});
+    EXPECT_EQ(learned.exitCode, 0);
+    EXPECT_EQ(learned.err, "");
+
+    const HostRun render = host({"render", mp3, output});
+    ASSERT_EQ(render.exitCode, 0) << render.err;
+    const auto lines = linesOf(render.err);
+    ASSERT_EQ(lines.size(), 1u) << render.err;
+    EXPECT_EQ(lines[0].rfind("aubrevane-host: " + mp3.string() + " holds less audio than its header says", 0), 0u);
+}
+
+struct Undecodable
+{
+    const char* name;
+    std::string bytes;
+};
+
+TEST_F(HostRender, AnUndecodableFileIsNamedInOneLineWhetherRenderedOrLearnedFrom)
+{
+    std::mt19937 random(5);
+    std::string junk(20000, '\0');
+    for (char& c : junk)
+        c = static_cast<char>(random());
+    const Undecodable files[] = {
+        {"junk.wav", junk},
+        {"program.mp3", readText(AUBREVANE_HOST_EXE)},
+        {"text.flac", "these are words, not sound\n"},
+    };
+    for (const auto& [name, bytes] : files)
+    {
+        const fs::path file = folder / name;
+        std::ofstream(file, std::ios::binary) << bytes;
+        const HostRun render = host({"render", file, output});
+        EXPECT_EQ(render.exitCode, 1) << name;
+        EXPECT_EQ(linesOf(render.err).size(), 1u) << render.err;
+        EXPECT_EQ(render.err.rfind("aubrevane-host: could not decode " + file.string() + ": ", 0), 0u) << render.err;
+
+        const HostRun learned = host({"render", input, output, "--reference", file});
+        EXPECT_EQ(learned.exitCode, 1) << name;
+        EXPECT_EQ(learned.err,
+                  "aubrevane-host: could not learn from " + file.string() + ": could not read " + name + "\n");
+        EXPECT_FALSE(fs::exists(output)) << name;
+    }
+}
+
 TEST_F(HostRender, ProgressWithoutATerminalIsAFewPlainLines)
 {
     ASSERT_TRUE(writeSound(input, std::vector<double>(8000 * 30, 0.1), 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
@@ -444,7 +497,7 @@ TEST_P(HostBadInput, FailsWithOneLineAndLeavesTheOldOutputAlone)
 INSTANTIATE_TEST_SUITE_P(
     Cases, HostBadInput,
     testing::Values(BadInput{"missing", {}, "no such file", "missing.wav"},
-                    BadInput{"unreadable", {}, "could not read", "text.wav"},
+                    BadInput{"undecodable", {}, "could not decode", "text.wav"},
                     BadInput{"three channels", {}, "only mono and stereo", "three.wav"},
                     BadInput{"unknown option", {"--loud"}, "unknown option --loud"},
                     BadInput{"unknown parameter", {"--set", "Volume=3"}, "valid names: Amount, Speed"},
