@@ -433,6 +433,11 @@ std::optional<EditorOptions> parseEditorOptions(const std::vector<std::string>& 
             return text != nullptr;
         };
 
+        if (argument == "--help" || argument == "-h")
+        {
+            options.help = true;
+            return options;
+        }
         bool ok = true;
         if (argument == "--png")
             ok = into(options.png);
@@ -504,6 +509,11 @@ int runEditorCommand(const std::vector<std::string>& arguments, const char* argv
         {
             std::fprintf(stderr, "aubrevane-host: %s\n%s", error.c_str(), kEditorUsage);
             return 1;
+        }
+        if (options->help)
+        {
+            std::fputs(kEditorUsage, stdout);
+            return 0;
         }
         if (options->window)
             return runEditorWindow(*options, argv0);

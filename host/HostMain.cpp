@@ -120,6 +120,7 @@ const std::vector<std::string> kCommands = {"render", "params", "targets", "pres
 struct Options
 {
     std::string command;
+    bool help = false;
     std::vector<std::string> files;
     std::vector<std::pair<std::string, std::string>> settings;
     int blockFrames = kDefaultBlockFrames;
@@ -139,6 +140,11 @@ std::string takeValue(int& i, int argc, char** argv)
     return argv[++i];
 }
 
+bool isHelpOption(const std::string& argument)
+{
+    return argument == "--help" || argument == "-h";
+}
+
 Options parseOptions(int argc, char** argv)
 {
     const std::string commands = "(use render, editor, params, targets, presets, status or check-updates)";
@@ -146,12 +152,22 @@ Options parseOptions(int argc, char** argv)
         throw Failure{"no command given " + commands};
     Options options;
     options.command = argv[1];
+    if (isHelpOption(options.command) || options.command == "help")
+    {
+        options.help = true;
+        return options;
+    }
     if (std::find(kCommands.begin(), kCommands.end(), options.command) == kCommands.end())
         throw Failure{"unknown command " + options.command + " " + commands};
 
     for (int i = 2; i < argc; ++i)
     {
         const std::string argument = argv[i];
+        if (isHelpOption(argument))
+        {
+            options.help = true;
+            return options;
+        }
         if (argument == "--set")
         {
             const std::string assignment = takeValue(i, argc, argv);
@@ -196,6 +212,8 @@ Options parseOptions(int argc, char** argv)
             options.files.push_back(argument);
     }
 
+    if (int(options.learn) + int(options.reference.has_value()) + int(options.target.has_value()) > 1)
+        throw Failure{"--target, --reference and --learn each choose the target; give only one of them"};
     const std::size_t wanted = options.command == "render" ? 2 : 0;
     if (options.files.size() != wanted)
         throw Failure{options.command == "render" ? "render takes an input and an output file"
@@ -547,6 +565,11 @@ int main(int argc, char** argv)
     try
     {
         const Options options = parseOptions(argc, argv);
+        if (options.help)
+        {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
         if (options.command == "render")
             return render(options, argv[0]);
         auto plugin = loadPlugin(options, argv[0]);

@@ -411,6 +411,22 @@ TEST_F(HostRender, AnUndecodableFileIsNamedInOneLineWhetherRenderedOrLearnedFrom
     }
 }
 
+TEST_F(HostRender, EveryFormOfHelpPrintsTheUsageOnStdout)
+{
+    for (const std::string form :
+         {"--help", "-h", "help", "render --help", "params -h", "targets --help", "presets --help", "status --help",
+          "check-updates --help", "editor --help", "editor -h"})
+    {
+        std::istringstream words(form);
+        const HostRun run = host({std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()});
+        EXPECT_EQ(run.exitCode, 0) << form;
+        EXPECT_EQ(run.out.rfind("usage:", 0), 0u) << form << ": " << run.out;
+        EXPECT_NE(run.out.find(form.starts_with("editor") ? "--png OUT.png" : "render IN OUT"), std::string::npos)
+            << form << ": " << run.out;
+        EXPECT_EQ(run.err, "") << form;
+    }
+}
+
 TEST_F(HostRender, ProgressWithoutATerminalIsAFewPlainLines)
 {
     ASSERT_TRUE(writeSound(input, std::vector<double>(8000 * 30, 0.1), 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
@@ -507,6 +523,10 @@ INSTANTIATE_TEST_SUITE_P(
                     BadInput{"damaged state", {"--state", "@text.wav"}, "does not hold an Aubrevane state"},
                     BadInput{"state folder", {"--state", "@"}, "it is a folder"},
                     BadInput{"empty preset name", {"--save-preset", ""}, "--save-preset is empty"},
+                    BadInput{"target and learn", {"--target", "Male speech", "--learn"}, "give only one of them"},
+                    BadInput{"reference and target",
+                             {"--reference", "@in.wav", "--target", "Male speech"},
+                             "give only one of them"},
                     BadInput{"missing folder", {}, "no such file or directory", "in.wav", "absent/out.wav"},
                     BadInput{"folder is a file", {}, "not a directory", "in.wav", "text.wav/out.wav"}),
     [](const auto& info)
