@@ -4,6 +4,7 @@
 #include "framework/igraphics/IGraphics.h"
 #include "framework/igraphics/ITextControl.h"
 #include "host/HostedPlugin.h"
+#include "host/ProductOperations.h"
 #include "host/SoundFile.h"
 #include "host/StateFile.h"
 #include "plugin/Aubrevane.h"
@@ -348,6 +349,8 @@ private:
                         !box.question     ? ""
                         : box.answeredYes ? " [answered Yes]"
                                           : " [answered No]");
+        if (const std::string reason = learningFailure(*product); !reason.empty())
+            std::printf("learning failed: %s\n", reason.c_str());
         for (const std::string& link : g.GetOpenedURLs())
             std::printf("link: %s\n", link.c_str());
         if (g.HasPendingTextEntry())

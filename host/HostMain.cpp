@@ -527,6 +527,11 @@ int render(const Options& options, const char* argv0)
                      "aubrevane-host: %s holds less audio than its header says; rendered the %lld frames it "
                      "holds\n",
                      inPath.c_str(), static_cast<long long>(done));
+    if (options.learn && product->isLearningFromInput())
+        std::fprintf(stderr,
+                     "aubrevane-host: learning from %s did not finish: the input was above the Analysis Threshold "
+                     "for less than 3 seconds; the target is unchanged\n",
+                     inPath.c_str());
     if (clipped.count > 0)
         std::fprintf(stderr,
                      "aubrevane-host: %lld samples clipped in %s (peak %+.1f dBFS); lower Output (--set Output=-N) "

@@ -411,6 +411,26 @@ TEST_F(HostRender, AnUndecodableFileIsNamedInOneLineWhetherRenderedOrLearnedFrom
     }
 }
 
+TEST_F(HostRender, LearningThatNeverFinishesSaysSoAndKeepsTheTarget)
+{
+    const fs::path quiet = folder / "quiet.wav", loud = folder / "loud.wav";
+    ASSERT_TRUE(writeSound(quiet, aubrevane::test::sine(440.0, 48000.0, 5 * 48000, 1e-5), 1, 48000,
+                           SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    ASSERT_TRUE(writeSound(loud, colouredStereo(48000, 5.0), 2, 48000, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+
+    const HostRun unfinished = host({"render", quiet, output, "--learn"});
+    ASSERT_EQ(unfinished.exitCode, 0) << unfinished.err;
+    EXPECT_EQ(unfinished.err, "aubrevane-host: learning from " + quiet.string() +
+                                  " did not finish: the input was above the Analysis Threshold for less than 3 "
+                                  "seconds; the target is unchanged\n");
+    EXPECT_NE(unfinished.out.find("target: balanced"), std::string::npos) << unfinished.out;
+
+    const HostRun finished = host({"render", loud, output, "--learn"});
+    ASSERT_EQ(finished.exitCode, 0) << finished.err;
+    EXPECT_EQ(finished.err, "");
+    EXPECT_NE(finished.out.find("target: learned from input"), std::string::npos) << finished.out;
+}
+
 TEST_F(HostRender, EveryFormOfHelpPrintsTheUsageOnStdout)
 {
     for (const std::string form :
