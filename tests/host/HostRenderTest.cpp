@@ -377,19 +377,13 @@ TEST_F(HostRender, ACutMp3IsNotedOnceAndTheDecoderKeepsQuietOnEveryPath)
     EXPECT_EQ(lines[0].rfind("aubrevane-host: " + mp3.string() + " holds less audio than its header says", 0), 0u);
 }
 
-struct Undecodable
-{
-    const char* name;
-    std::string bytes;
-};
-
 TEST_F(HostRender, AnUndecodableFileIsNamedInOneLineWhetherRenderedOrLearnedFrom)
 {
     std::mt19937 random(5);
     std::string junk(20000, '\0');
     for (char& c : junk)
         c = static_cast<char>(random());
-    const Undecodable files[] = {
+    const std::pair<const char*, std::string> files[] = {
         {"junk.wav", junk},
         {"program.mp3", readText(AUBREVANE_HOST_EXE)},
         {"text.flac", "these are words, not sound\n"},
@@ -407,7 +401,6 @@ TEST_F(HostRender, AnUndecodableFileIsNamedInOneLineWhetherRenderedOrLearnedFrom
         EXPECT_EQ(learned.exitCode, 1) << name;
         EXPECT_EQ(learned.err,
                   "aubrevane-host: could not learn from " + file.string() + ": could not read " + name + "\n");
-        EXPECT_FALSE(fs::exists(output)) << name;
     }
 }
 
