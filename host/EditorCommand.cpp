@@ -5,6 +5,7 @@
 #include "framework/igraphics/ITextControl.h"
 #include "host/HostedPlugin.h"
 #include "host/OutputFile.h"
+#include "host/ProductOperations.h"
 #include "host/SoundFile.h"
 #include "host/StateFile.h"
 #include "plugin/Aubrevane.h"
@@ -355,6 +356,8 @@ private:
                         !box.question     ? ""
                         : box.answeredYes ? " [answered Yes]"
                                           : " [answered No]");
+        if (const std::string reason = learningFailure(*product); !reason.empty())
+            std::printf("learning failed: %s\n", reason.c_str());
         for (const std::string& link : g.GetOpenedURLs())
             std::printf("link: %s\n", link.c_str());
         if (g.HasPendingTextEntry())
@@ -441,6 +444,11 @@ std::optional<EditorOptions> parseEditorOptions(const std::vector<std::string>& 
             return text != nullptr;
         };
 
+        if (argument == "--help" || argument == "-h")
+        {
+            options.help = true;
+            return options;
+        }
         bool ok = true;
         if (argument == "--png")
             ok = into(options.png);
@@ -512,6 +520,11 @@ int runEditorCommand(const std::vector<std::string>& arguments, const char* argv
         {
             std::fprintf(stderr, "aubrevane-host: %s\n%s", error.c_str(), kEditorUsage);
             return 1;
+        }
+        if (options->help)
+        {
+            std::fputs(kEditorUsage, stdout);
+            return 0;
         }
         std::vector<NamedFile> written, read;
         for (const auto& [option, path] : {std::pair{"--png", options->png}, {"--save-state", options->stateOut}})

@@ -32,6 +32,7 @@ struct EditorOptions
     std::vector<EditorStep> steps;
     bool yes = false;
     bool window = false;
+    bool help = false; // --help or -h: the usage, and nothing else
 };
 
 /** The arguments after "editor"; nothing, with a lower-case message, when they are not valid. */

@@ -120,6 +120,7 @@ const std::vector<std::string> kCommands = {"render", "params", "targets", "pres
 struct Options
 {
     std::string command;
+    bool help = false;
     std::vector<std::string> files;
     std::vector<std::pair<std::string, std::string>> settings;
     int blockFrames = kDefaultBlockFrames;
@@ -139,6 +140,11 @@ std::string takeValue(int& i, int argc, char** argv)
     return argv[++i];
 }
 
+bool isHelpOption(const std::string& argument)
+{
+    return argument == "--help" || argument == "-h";
+}
+
 Options parseOptions(int argc, char** argv)
 {
     const std::string commands = "(use render, editor, params, targets, presets, status or check-updates)";
@@ -146,12 +152,22 @@ Options parseOptions(int argc, char** argv)
         throw Failure{"no command given " + commands};
     Options options;
     options.command = argv[1];
+    if (isHelpOption(options.command) || options.command == "help")
+    {
+        options.help = true;
+        return options;
+    }
     if (std::find(kCommands.begin(), kCommands.end(), options.command) == kCommands.end())
         throw Failure{"unknown command " + options.command + " " + commands};
 
     for (int i = 2; i < argc; ++i)
     {
         const std::string argument = argv[i];
+        if (isHelpOption(argument))
+        {
+            options.help = true;
+            return options;
+        }
         if (argument == "--set")
         {
             const std::string assignment = takeValue(i, argc, argv);
@@ -196,6 +212,8 @@ Options parseOptions(int argc, char** argv)
             options.files.push_back(argument);
     }
 
+    if (int(options.learn) + int(options.reference.has_value()) + int(options.target.has_value()) > 1)
+        throw Failure{"--target, --reference and --learn each choose the target; give only one of them"};
     const std::size_t wanted = options.command == "render" ? 2 : 0;
     if (options.files.size() != wanted)
         throw Failure{options.command == "render" ? "render takes an input and an output file"
@@ -429,7 +447,10 @@ int render(const Options& options, const char* argv0)
         if (got < 0)
             throw Failure{"could not read " + inPath + ": " + input.lastError()};
         if (got == 0)
+        {
+            cutShort = cutShort || input.endedShort(done);
             break;
+        }
         const int frames = static_cast<int>(got);
         for (int n = 0; n < frames; ++n)
             for (int c = 0; c < channels; ++c)
@@ -467,6 +488,11 @@ int render(const Options& options, const char* argv0)
                      "aubrevane-host: %s holds less audio than its header says; rendered the %lld frames it "
                      "holds\n",
                      inPath.c_str(), static_cast<long long>(done));
+    if (options.learn && product->isLearningFromInput())
+        std::fprintf(stderr,
+                     "aubrevane-host: learning from %s did not finish: the input was above the Analysis Threshold "
+                     "for less than 3 seconds; the target is unchanged\n",
+                     inPath.c_str());
     if (clipped.count > 0)
         std::fprintf(stderr,
                      "aubrevane-host: %lld samples clipped in %s (peak %+.1f dBFS); lower Output (--set Output=-N) "
@@ -506,6 +532,11 @@ int main(int argc, char** argv)
     try
     {
         const Options options = parseOptions(argc, argv);
+        if (options.help)
+        {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
         if (options.command == "render")
             return render(options, argv[0]);
         auto plugin = loadPlugin(options, argv[0]);

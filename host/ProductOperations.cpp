@@ -32,6 +32,17 @@ std::string checkedRecently(long long checkedAt, long long now)
 
 } // namespace
 
+std::string learningFailure(const Aubrevane& product)
+{
+    if (product.learningState() != Aubrevane::kLearnFailed)
+        return {};
+    // the editor shows the reason after a capitalised prefix; the host's line starts lower-case
+    std::string reason = product.toneDisplayReading<ToneDisplayControl::Reading>().message;
+    if (const auto colon = reason.find(": "); colon != std::string::npos)
+        reason.erase(0, colon + 2);
+    return reason;
+}
+
 std::unique_ptr<ProductOperations> ProductOperations::attach(HostedPlugin& plugin, std::string& error)
 {
     auto* product = dynamic_cast<Aubrevane*>(static_cast<iplug::IPlugAU*>(plugin.object()));
@@ -76,14 +87,16 @@ bool ProductOperations::learnFromReference(const std::string& path, std::string&
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (product.learningState() == Aubrevane::kLearnFailed)
     {
-        // the editor shows the reason after a capitalised prefix; the host's line starts lower-case
-        std::string reason = product.toneDisplayReading<ToneDisplayControl::Reading>().message;
-        if (const auto colon = reason.find(": "); colon != std::string::npos)
-            reason.erase(0, colon + 2);
+        const std::string reason = learningFailure(product);
         error = "could not learn from " + path + (reason.empty() ? "" : ": " + reason);
         return false;
     }
     return true;
+}
+
+bool ProductOperations::isLearningFromInput() const
+{
+    return product.toneDisplayReading<ToneDisplayControl::Reading>().learning;
 }
 
 std::vector<aubrevane::offline::SavedTarget> ProductOperations::allTargets() const

@@ -16,6 +16,9 @@ struct SavedTarget;
 namespace aubrevane::host
 {
 
+/** Why the last reference analysis failed, starting lower-case; empty when it did not fail. Main thread. */
+std::string learningFailure(const Aubrevane& product);
+
 /**
  * The product's own operations on a hosted instance, for the work an Audio Unit host has no call for (learning,
  * targets, presets, the status line, the update check). It reaches the Aubrevane object that the bundle's factory
@@ -30,6 +33,8 @@ public:
 
     /** Asks the audio thread to learn a target from the input it renders next. */
     void startLearningFromInput();
+    /** Learning from the input has not finished: the input has not yet stayed above the threshold long enough. */
+    bool isLearningFromInput() const;
     /** Learns a target from a reference audio file and waits for the analysis. */
     [[nodiscard]] bool learnFromReference(const std::string& path, std::string& error);
 

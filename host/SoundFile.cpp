@@ -34,6 +34,16 @@ bool logSaysCutShort(SNDFILE* file)
     return false;
 }
 
+/** A library's reason starting lower-case and without its full stop, as the host's messages read. */
+std::string asHostReason(std::string reason)
+{
+    if (!reason.empty() && reason.back() == '.')
+        reason.pop_back();
+    if (!reason.empty())
+        reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+    return reason;
+}
+
 } // namespace
 
 SoundFile::~SoundFile()
@@ -45,10 +55,18 @@ SoundFile::~SoundFile()
 bool SoundFile::openRead(const std::filesystem::path& path, std::string& error)
 {
     fileInfo = SF_INFO{};
-    file = sf_open(path.c_str(), SFM_READ, &fileInfo);
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+    {
+        error = "could not read " + path.string() + ": " + systemReason(errno);
+        return false;
+    }
+    // Opened by descriptor, libsndfile goes by the content alone, as the plug-in's reference decoder does. Given a
+    // name ending in .mp3 it would hand any bytes to libmpg123, which then "decodes" a program or a text file.
+    file = sf_open_fd(descriptor, SFM_READ, &fileInfo, SF_TRUE);
     if (file == nullptr)
     {
-        error = "could not read " + path.string() + ": " + sf_strerror(nullptr);
+        error = "could not decode " + path.string() + ": " + asHostReason(sf_strerror(nullptr));
         return false;
     }
     cutShort = logSaysCutShort(file);
@@ -112,6 +130,17 @@ bool SoundFile::close(std::string& error)
         return false;
     }
     return true;
+}
+
+bool SoundFile::endedShort(std::int64_t framesRead) const
+{
+    // WAV, AIFF and FLAC are caught by isCutShort or a read error. For MPEG the length comes from libmpg123: exact
+    // from a Xing or LAME header, estimated from the file size without one, so only a shortfall beyond libmpg123's
+    // own 1% margin counts.
+    const std::int64_t promised = fileInfo.frames;
+    if ((fileInfo.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG || promised == SF_COUNT_MAX)
+        return false;
+    return promised - framesRead > promised / 100;
 }
 
 std::string SoundFile::lastError() const

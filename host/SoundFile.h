@@ -36,6 +36,8 @@ public:
     std::string lastError() const;
     /** The header of the file opened for reading gives more audio than the file holds; reading ends early. */
     bool isCutShort() const { return cutShort; }
+    /** Reading ended after `framesRead` frames, well before the length an MP3's header gave. */
+    bool endedShort(std::int64_t framesRead) const;
     /** The format stores integers, so samples beyond full scale are clipped when written. */
     bool clipsOvers() const;
 

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    libsndfile1-dev libcurl4-openssl-dev locales
+    libsndfile1-dev libmpg123-dev libcurl4-openssl-dev locales
     libcairo2-dev librsvg2-dev libfreetype-dev libx11-dev fonts-roboto-unhinted
     sox libsox-fmt-mp3 python3 xvfb xauth
 )

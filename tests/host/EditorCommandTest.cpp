@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -195,6 +196,18 @@ TEST_F(EditorCommand, LearnsFromAChosenFileAndTheStateCarriesTheTargetToTheNextR
         editor({"--png", in("b.png"), "--state", state, "--click", "690,16", "--choose", "Clear learned"});
     ASSERT_EQ(cleared.exitCode, 0) << cleared.err;
     EXPECT_EQ(cleared.lines.at(0), kStatusPrefix + "balanced");
+}
+
+TEST_F(EditorCommand, AReferenceThatCannotBeLearnedFromIsReportedWithItsReason)
+{
+    const std::string junk = in("junk.wav");
+    std::ofstream(junk) << "not a sound file";
+    const EditorRun run =
+        editor({"--png", in("failed.png"), "--click", "526,64", "--file", junk, "--choose", "Learn from reference"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.lines,
+              (std::vector<std::string>{kStatusPrefix + "balanced", "learning failed: could not read junk.wav"}));
+    EXPECT_EQ(run.err, "");
 }
 
 TEST_F(EditorCommand, QuestionsAreAnsweredYesOnlyWhenAsked)

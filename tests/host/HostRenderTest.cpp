@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -459,6 +460,87 @@ TEST_F(HostRender, AnInputCutShortIsRenderedAsFarAsItGoesWithANote)
     }
 }
 
+TEST_F(HostRender, ACutMp3IsNotedOnceAndTheDecoderKeepsQuietOnEveryPath)
+{
+    const fs::path mp3 = folder / "cut.mp3";
+    if (!writeSound(mp3, colouredStereo(44100, 8.0), 2, 44100, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III))
+        GTEST_SKIP() << "this libsndfile cannot write MP3";
+    fs::resize_file(mp3, fs::file_size(mp3) / 2);
+
+    const HostRun learned = host({"render", input, output, "--reference", mp3});
+    EXPECT_EQ(learned.exitCode, 0);
+    EXPECT_EQ(learned.err, "");
+
+    const HostRun render = host({"render", mp3, output});
+    ASSERT_EQ(render.exitCode, 0) << render.err;
+    const auto lines = linesOf(render.err);
+    ASSERT_EQ(lines.size(), 1u) << render.err;
+    EXPECT_EQ(lines[0].rfind("aubrevane-host: " + mp3.string() + " holds less audio than its header says", 0), 0u);
+}
+
+TEST_F(HostRender, AnUndecodableFileIsNamedInOneLineWhetherRenderedOrLearnedFrom)
+{
+    std::mt19937 random(5);
+    std::string junk(20000, '\0');
+    for (char& c : junk)
+        c = static_cast<char>(random());
+    const std::pair<const char*, std::string> files[] = {
+        {"junk.wav", junk},
+        {"program.mp3", readText(AUBREVANE_HOST_EXE)},
+        {"text.flac", "these are words, not sound\n"},
+    };
+    for (const auto& [name, bytes] : files)
+    {
+        const fs::path file = folder / name;
+        std::ofstream(file, std::ios::binary) << bytes;
+        const HostRun render = host({"render", file, output});
+        EXPECT_EQ(render.exitCode, 1) << name;
+        EXPECT_EQ(linesOf(render.err).size(), 1u) << render.err;
+        EXPECT_EQ(render.err.rfind("aubrevane-host: could not decode " + file.string() + ": ", 0), 0u) << render.err;
+
+        const HostRun learned = host({"render", input, output, "--reference", file});
+        EXPECT_EQ(learned.exitCode, 1) << name;
+        EXPECT_EQ(learned.err,
+                  "aubrevane-host: could not learn from " + file.string() + ": could not read " + name + "\n");
+    }
+}
+
+TEST_F(HostRender, LearningThatNeverFinishesSaysSoAndKeepsTheTarget)
+{
+    const fs::path quiet = folder / "quiet.wav", loud = folder / "loud.wav";
+    ASSERT_TRUE(writeSound(quiet, aubrevane::test::sine(440.0, 48000.0, 5 * 48000, 1e-5), 1, 48000,
+                           SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    ASSERT_TRUE(writeSound(loud, colouredStereo(48000, 5.0), 2, 48000, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+
+    const HostRun unfinished = host({"render", quiet, output, "--learn"});
+    ASSERT_EQ(unfinished.exitCode, 0) << unfinished.err;
+    EXPECT_EQ(unfinished.err, "aubrevane-host: learning from " + quiet.string() +
+                                  " did not finish: the input was above the Analysis Threshold for less than 3 "
+                                  "seconds; the target is unchanged\n");
+    EXPECT_NE(unfinished.out.find("target: balanced"), std::string::npos) << unfinished.out;
+
+    const HostRun finished = host({"render", loud, output, "--learn"});
+    ASSERT_EQ(finished.exitCode, 0) << finished.err;
+    EXPECT_EQ(finished.err, "");
+    EXPECT_NE(finished.out.find("target: learned from input"), std::string::npos) << finished.out;
+}
+
+TEST_F(HostRender, EveryFormOfHelpPrintsTheUsageOnStdout)
+{
+    for (const std::string form :
+         {"--help", "-h", "help", "render --help", "params -h", "targets --help", "presets --help", "status --help",
+          "check-updates --help", "editor --help", "editor -h"})
+    {
+        std::istringstream words(form);
+        const HostRun run = host({std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()});
+        EXPECT_EQ(run.exitCode, 0) << form;
+        EXPECT_EQ(run.out.rfind("usage:", 0), 0u) << form << ": " << run.out;
+        EXPECT_NE(run.out.find(form.starts_with("editor") ? "--png OUT.png" : "render IN OUT"), std::string::npos)
+            << form << ": " << run.out;
+        EXPECT_EQ(run.err, "") << form;
+    }
+}
+
 TEST_F(HostRender, ProgressWithoutATerminalIsAFewPlainLines)
 {
     ASSERT_TRUE(writeSound(input, std::vector<double>(8000 * 30, 0.1), 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
@@ -545,7 +627,7 @@ TEST_P(HostBadInput, FailsWithOneLineAndLeavesTheOldOutputAlone)
 INSTANTIATE_TEST_SUITE_P(
     Cases, HostBadInput,
     testing::Values(BadInput{"missing", {}, "no such file", "missing.wav"},
-                    BadInput{"unreadable", {}, "could not read", "text.wav"},
+                    BadInput{"undecodable", {}, "could not decode", "text.wav"},
                     BadInput{"three channels", {}, "only mono and stereo", "three.wav"},
                     BadInput{"unknown option", {"--loud"}, "unknown option --loud"},
                     BadInput{"unknown parameter", {"--set", "Volume=3"}, "valid names: Amount, Speed"},
@@ -555,6 +637,10 @@ INSTANTIATE_TEST_SUITE_P(
                     BadInput{"damaged state", {"--state", "@text.wav"}, "does not hold an Aubrevane state"},
                     BadInput{"state folder", {"--state", "@"}, "it is a folder"},
                     BadInput{"empty preset name", {"--save-preset", ""}, "--save-preset is empty"},
+                    BadInput{"target and learn", {"--target", "Male speech", "--learn"}, "give only one of them"},
+                    BadInput{"reference and target",
+                             {"--reference", "@in.wav", "--target", "Male speech"},
+                             "give only one of them"},
                     BadInput{"missing folder", {}, "no such file or directory", "in.wav", "absent/out.wav"},
                     BadInput{"folder is a file", {}, "not a directory", "in.wav", "text.wav/out.wav"}),
     [](const auto& info)
