@@ -115,7 +115,6 @@ OutputFile::~OutputFile()
 bool OutputFile::prepare(const std::string& path, std::string& error)
 {
     named = path;
-    target = resolveLinks(path);
     const auto fail = [&](const std::string& reason)
     {
         error = "could not write " + named + ": " + reason;
@@ -124,16 +123,22 @@ bool OutputFile::prepare(const std::string& path, std::string& error)
     struct stat status
     {
     };
-    if (::stat(target.c_str(), &status) != 0)
+    // The kernel follows every link, /proc's fd links included (/dev/stdout onto a pipe has no file name to resolve).
+    const bool exists = ::stat(path.c_str(), &status) == 0;
+    if (!exists && errno != ENOENT)
+        return fail(systemReason(errno));
+    if (exists && !S_ISREG(status.st_mode) && !S_ISCHR(status.st_mode))
+        return fail(nodeKind(status.st_mode));
+    target = exists && S_ISCHR(status.st_mode) ? fs::path(path) : resolveLinks(path);
+    if (!exists)
     {
-        if (errno != ENOENT)
+        // a new file: its folder must take it, so a render is not lost at the end to a missing or closed folder
+        const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+        if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
             return fail(systemReason(errno));
-        // a new file; a missing folder is reported when the partial file is made
         partial = target.string() + "." + std::to_string(getpid()) + ".partial";
         return true;
     }
-    if (!S_ISREG(status.st_mode) && !S_ISCHR(status.st_mode))
-        return fail(nodeKind(status.st_mode));
     // as the effective user opens it, so a read-only file is refused though the folder would let it be replaced
     if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return fail(systemReason(errno));
@@ -171,6 +176,8 @@ bool OutputFile::writeWhole(const std::string& bytes, std::string& error)
         const ssize_t got = ::write(descriptor, bytes.data() + done, bytes.size() - done);
         if (got < 0 && errno != EINTR)
             failure = errno;
+        else if (got == 0)
+            failure = EIO; // a device that takes nothing would never finish
         done += got > 0 ? static_cast<std::size_t>(got) : 0;
     }
     // a device such as /dev/null cannot be synced, and needs not be

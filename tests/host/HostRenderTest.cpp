@@ -370,6 +370,16 @@ TEST_F(HostRender, ADeviceIsWrittenInPlaceAndAPipeIsRefusedBothKeptAsTheyAre)
     EXPECT_NE(piped.err.find("could not write " + pipe.string() + ": it is a named pipe"), std::string::npos)
         << piped.err;
     EXPECT_TRUE(fs::is_fifo(pipe));
+
+    // a pipe without a name, reached through /proc as /dev/stdout would be
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const HostRun unnamed =
+        host({"render", input, "/proc/" + std::to_string(getpid()) + "/fd/" + std::to_string(ends[1])});
+    close(ends[0]);
+    close(ends[1]);
+    EXPECT_EQ(unnamed.exitCode, 1);
+    EXPECT_NE(unnamed.err.find(": it is a named pipe"), std::string::npos) << unnamed.err;
 }
 
 TEST_F(HostRender, AReplacedOutputKeepsItsLinkAndItsPermissionBits)
@@ -392,13 +402,11 @@ TEST_F(HostRender, ASaveFailingAfterTheAudioGivesTheReasonAndSaysTheOutputWasWri
 {
     fs::create_directories(folder / "data");
     std::ofstream(folder / "data" / "Aubrevane") << "a file where the data folder should be";
-    const std::string absent = (folder / "absent" / "s.state").string();
     const struct
     {
         std::vector<std::string> extra;
         std::string what, reason; // the line ends with the reason
     } cases[] = {
-        {{"--save-state", absent}, "state", absent + ": no such file or directory"},
         {{"--save-preset", "Mine"}, "preset", ": not a directory"},
         {{"--reference", input, "--save-target", "Mine"}, "target", ": not a directory"},
     };
@@ -642,6 +650,9 @@ INSTANTIATE_TEST_SUITE_P(
                              {"--reference", "@in.wav", "--target", "Male speech"},
                              "give only one of them"},
                     BadInput{"missing folder", {}, "no such file or directory", "in.wav", "absent/out.wav"},
+                    BadInput{"state into a missing folder",
+                             {"--save-state", "@absent/s.state"},
+                             "absent/s.state: no such file or directory"},
                     BadInput{"folder is a file", {}, "not a directory", "in.wav", "text.wav/out.wav"}),
     [](const auto& info)
     {
