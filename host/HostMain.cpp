@@ -413,6 +413,9 @@ int render(const Options& options, const char* argv0)
     const int block = options.blockFrames;
     if (!plugin->initialise(info.samplerate, block, channels, channels, error))
         throw Failure{error};
+    // the plug-in drops a learn request that arrives while it is bypassed
+    const int bypass = plugin->findParam("Bypass");
+    const bool learnDropped = options.learn && bypass >= 0 && plugin->paramValue(bypass) >= 0.5;
     if (options.learn)
         product->startLearningFromInput();
 
@@ -488,7 +491,10 @@ int render(const Options& options, const char* argv0)
                      "aubrevane-host: %s holds less audio than its header says; rendered the %lld frames it "
                      "holds\n",
                      inPath.c_str(), static_cast<long long>(done));
-    if (options.learn && product->isLearningFromInput())
+    if (learnDropped)
+        std::fprintf(stderr, "aubrevane-host: learning from %s did not start: Bypass is on; the target is unchanged\n",
+                     inPath.c_str());
+    else if (options.learn && product->isLearningFromInput())
         std::fprintf(stderr,
                      "aubrevane-host: learning from %s did not finish: the input was above the Analysis Threshold "
                      "for less than 3 seconds; the target is unchanged\n",
@@ -510,7 +516,7 @@ int render(const Options& options, const char* argv0)
     {
         std::vector<std::uint8_t> state;
         if (!plugin->saveState(state))
-            throw Failure{"could not take the plug-in's state"};
+            throw Failure{"the output was written, but the state was not saved: the plug-in gave no state"};
         if (!stateOutput.writeWhole(std::string(state.begin(), state.end()), error))
             throw Failure{"the output was written, but the state was not saved: " + error};
     }

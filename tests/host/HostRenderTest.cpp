@@ -527,6 +527,11 @@ TEST_F(HostRender, LearningThatNeverFinishesSaysSoAndKeepsTheTarget)
                                   "seconds; the target is unchanged\n");
     EXPECT_NE(unfinished.out.find("target: balanced"), std::string::npos) << unfinished.out;
 
+    const HostRun bypassed = host({"render", loud, output, "--learn", "--set", "Bypass=on"});
+    ASSERT_EQ(bypassed.exitCode, 0) << bypassed.err;
+    EXPECT_EQ(bypassed.err, "aubrevane-host: learning from " + loud.string() +
+                                " did not start: Bypass is on; the target is unchanged\n");
+
     const HostRun finished = host({"render", loud, output, "--learn"});
     ASSERT_EQ(finished.exitCode, 0) << finished.err;
     EXPECT_EQ(finished.err, "");
