@@ -204,14 +204,11 @@ void Aubrevane::OnReset()
     inputMeter.Reset(GetSampleRate());
     outputMeter.Reset(GetSampleRate());
     meterMixBuffer.assign(static_cast<std::size_t>(std::max(1, GetBlockSize())), 0.0);
+    // prepare() ended any learning without finishing it. The view says so now, since no block runs while the host's
+    // bypass is on. The target is not published: prepare() kept the engine's target, which the record already
+    // holds, unless a waiting request's sender published a newer one that the engine's must not cover.
     if (wasLearning)
-    {
-        // prepare() ended the learning without finishing it. Say so now: while the host's bypass is on no block
-        // runs, and the editor would go on showing the learning. A target request still waiting keeps what its
-        // sender published; publishView leaves that to the block that takes the request.
-        learningStopped = true;
-        publishView();
-    }
+        showEngineInView();
     lastLearning = false;
 }
 
@@ -373,7 +370,7 @@ void Aubrevane::meter(MeterSender& sender, double** channels, int nChannels, int
     sender.ProcessBlock(&data, nFrames, controlTag, 1, 0);
 }
 
-void Aubrevane::publishView() noexcept
+void Aubrevane::showEngineInView() noexcept
 {
     for (int k = 0; k < kTargetBands; ++k)
     {
@@ -387,6 +384,11 @@ void Aubrevane::publishView() noexcept
     const double ticksToLearn = std::max(1.0, 3.0 * engine.sampleRate / aubrevane::dsp::ToneCorrector::kTickSamples);
     view.learnProgress.store(static_cast<float>(std::min(1.0, engine.learnCount / ticksToLearn)),
                              std::memory_order_relaxed);
+}
+
+void Aubrevane::publishView() noexcept
+{
+    showEngineInView();
 
     const bool learning = engine.learning;
     const bool valid = engine.targetValid;

@@ -153,7 +153,8 @@ private:
     using MeterSender = iplug::IPeakAvgSender<1, 64>;
 
     iplug::igraphics::IGraphics* makeGraphics();
-    void publishView() noexcept;                                                                             // audio
+    void publishView() noexcept;      // audio
+    void showEngineInView() noexcept; // audio, or OnReset
     void meter(MeterSender& sender, double** channels, int nChannels, int nFrames, int controlTag) noexcept; // audio
     void takeTargetRequests(bool bypassed) noexcept;                                                         // audio
     bool targetRequestWaiting() const noexcept;                                                              // audio
