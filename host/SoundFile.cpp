@@ -3,6 +3,7 @@
 #include "host/OutputFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -59,6 +60,15 @@ bool SoundFile::openRead(const std::filesystem::path& path, std::string& error)
     if (descriptor < 0)
     {
         error = "could not read " + path.string() + ": " + systemReason(errno);
+        return false;
+    }
+    struct stat status
+    {
+    };
+    if (::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode))
+    {
+        ::close(descriptor);
+        error = "could not read " + path.string() + ": it is a folder";
         return false;
     }
     // Opened by descriptor, libsndfile goes by the content alone, as the plug-in's reference decoder does. Given a

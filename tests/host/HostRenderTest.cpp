@@ -642,6 +642,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(BadInput{"missing", {}, "no such file", "missing.wav"},
                     BadInput{"undecodable", {}, "could not decode", "text.wav"},
                     BadInput{"three channels", {}, "only mono and stereo", "three.wav"},
+                    BadInput{"input folder", {}, ": it is a folder", "."},
                     BadInput{"unknown option", {"--loud"}, "unknown option --loud"},
                     BadInput{"unknown parameter", {"--set", "Volume=3"}, "valid names: Amount, Speed"},
                     BadInput{"out of range", {"--set", "Amount=150"}, "out of range; valid values run from 0 to 100"},
