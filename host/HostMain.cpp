@@ -21,7 +21,6 @@
 #include <cstring>
 #include <exception>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -372,9 +371,6 @@ int render(const Options& options, const char* argv0)
     if (!output.prepare(outPath, error) || (options.stateOut && !stateOutput.prepare(*options.stateOut, error)))
         throw Failure{error};
 
-    std::error_code status;
-    if (!std::filesystem::exists(inPath, status))
-        throw Failure{"could not read " + inPath + ": no such file"};
     SoundFile input;
     if (!input.openRead(inPath, error))
         throw Failure{error};

@@ -1,12 +1,12 @@
 #include "host/OutputFile.h"
 
+#include "wendlebrak/files/Files.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <system_error>
 
 namespace aubrevane::host
@@ -15,6 +15,7 @@ namespace
 {
 
 namespace fs = std::filesystem;
+using wendlebrak::files::systemReason;
 
 constexpr int kMaxLinkHops = 40; // as the kernel's own limit, so a loop of links ends
 
@@ -75,14 +76,6 @@ const char* nodeKind(mode_t mode)
 
 } // namespace
 
-std::string systemReason(int number)
-{
-    std::string reason = std::strerror(number);
-    if (!reason.empty())
-        reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
-    return reason;
-}
-
 bool checkNoClash(const std::vector<NamedFile>& written, const std::vector<NamedFile>& read, std::string& error)
 {
     for (std::size_t w = 0; w < written.size(); ++w)
@@ -129,27 +122,21 @@ bool OutputFile::prepare(const std::string& path, std::string& error)
         return fail(systemReason(errno));
     if (exists && !S_ISREG(status.st_mode) && !S_ISCHR(status.st_mode))
         return fail(nodeKind(status.st_mode));
-    target = exists && S_ISCHR(status.st_mode) ? fs::path(path) : resolveLinks(path);
+    inPlace = exists && S_ISCHR(status.st_mode);
+    target = inPlace ? fs::path(path) : resolveLinks(path);
     if (!exists)
     {
         // a new file: its folder must take it, so a render is not lost at the end to a missing or closed folder
         const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
         if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
             return fail(systemReason(errno));
-        partial = target.string() + "." + std::to_string(getpid()) + ".partial";
-        return true;
     }
     // as the effective user opens it, so a read-only file is refused though the folder would let it be replaced
-    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+    else if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return fail(systemReason(errno));
-    inPlace = S_ISCHR(status.st_mode);
-    if (inPlace)
-        partial = target;
-    else
-    {
+    else if (!inPlace)
         keptMode = status.st_mode & 07777;
-        partial = target.string() + "." + std::to_string(getpid()) + ".partial";
-    }
+    partial = inPlace ? target : fs::path(target.string() + "." + std::to_string(getpid()) + ".partial");
     return true;
 }
 

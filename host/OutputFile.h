@@ -10,9 +10,6 @@
 namespace aubrevane::host
 {
 
-/** strerror's text starting lower-case, as the host's messages do. */
-std::string systemReason(int number);
-
 /** A file named on the command line and the option (or operand, "IN") that named it. */
 struct NamedFile
 {

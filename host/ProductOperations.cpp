@@ -1,5 +1,6 @@
 #include "host/ProductOperations.h"
 
+#include "editor/LearnPillControl.h"
 #include "editor/ToneDisplayControl.h"
 #include "framework/igraphics/IGraphics.h"
 #include "framework/igraphics/ITextControl.h"
@@ -96,7 +97,7 @@ bool ProductOperations::learnFromReference(const std::string& path, std::string&
 
 bool ProductOperations::isLearningFromInput() const
 {
-    return product.toneDisplayReading<ToneDisplayControl::Reading>().learning;
+    return product.learnPillState<LearnPillControl::State>().learning;
 }
 
 std::vector<aubrevane::offline::SavedTarget> ProductOperations::allTargets() const

@@ -1,6 +1,6 @@
 #include "host/SoundFile.h"
 
-#include "host/OutputFile.h"
+#include "wendlebrak/files/Files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,6 +13,9 @@ namespace aubrevane::host
 {
 namespace
 {
+
+using wendlebrak::files::asMessageReason;
+using wendlebrak::files::systemReason;
 
 /**
  * Whether libsndfile's header log says the audio chunk is longer than the file ("data : 576000 (should be 299956)"
@@ -33,16 +36,6 @@ bool logSaysCutShort(SNDFILE* file)
             return true;
     }
     return false;
-}
-
-/** A library's reason starting lower-case and without its full stop, as the host's messages read. */
-std::string asHostReason(std::string reason)
-{
-    if (!reason.empty() && reason.back() == '.')
-        reason.pop_back();
-    if (!reason.empty())
-        reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
-    return reason;
 }
 
 } // namespace
@@ -76,7 +69,7 @@ bool SoundFile::openRead(const std::filesystem::path& path, std::string& error)
     file = sf_open_fd(descriptor, SFM_READ, &fileInfo, SF_TRUE);
     if (file == nullptr)
     {
-        error = "could not decode " + path.string() + ": " + asHostReason(sf_strerror(nullptr));
+        error = "could not decode " + path.string() + ": " + asMessageReason(sf_strerror(nullptr));
         return false;
     }
     cutShort = logSaysCutShort(file);
@@ -89,16 +82,15 @@ bool SoundFile::openWrite(const std::filesystem::path& path, const SF_INFO& like
     fileInfo.samplerate = like.samplerate;
     fileInfo.channels = like.channels;
     fileInfo.format = like.format;
-    // The file is created here first, so a missing folder or a refused permission keeps the system's own reason;
-    // what libsndfile refuses after that is the format.
+    // The file is opened here, so a missing folder or a refused permission keeps the system's own reason; what
+    // libsndfile refuses after that is the format (it closes the descriptor then).
     const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (descriptor < 0)
     {
         error = systemReason(errno);
         return false;
     }
-    ::close(descriptor);
-    file = sf_open(path.c_str(), SFM_WRITE, &fileInfo);
+    file = sf_open_fd(descriptor, SFM_WRITE, &fileInfo, SF_TRUE);
     if (file == nullptr)
     {
         error = sf_strerror(nullptr);

@@ -34,7 +34,7 @@ bool readStateFile(const std::string& path, std::vector<std::uint8_t>& state, st
         if (type != std::filesystem::file_type::regular || std::filesystem::file_size(path, status) > kLargestState)
             error = path + " does not hold an Aubrevane state";
         else if (!wendlebrak::files::readSmallFile(path, kLargestState, bytes))
-            error = "could not read " + path + (errno != 0 ? std::string(": ") + std::strerror(errno) : "");
+            error = "could not read " + path + (errno != 0 ? ": " + wendlebrak::files::systemReason(errno) : "");
         else if (bytes.size() < 4 || std::memcmp(bytes.data(), kStateTag, 4) != 0)
             error = path + " does not hold an Aubrevane state";
         else

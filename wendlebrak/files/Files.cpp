@@ -142,17 +142,25 @@ std::filesystem::path pathForName(const std::filesystem::path& folder, const std
     return folder / (fileName + extension);
 }
 
+std::string asMessageReason(std::string reason)
+{
+    if (!reason.empty() && reason.back() == '.')
+        reason.pop_back();
+    if (!reason.empty())
+        reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+    return reason;
+}
+
+std::string systemReason(int number)
+{
+    return asMessageReason(std::strerror(number));
+}
+
 bool replaceFile(const std::filesystem::path& path, const std::string& text, std::string& message)
 {
     const auto fail = [&](int number)
     {
-        message = "could not write " + path.string();
-        if (number != 0)
-        {
-            std::string reason = std::strerror(number);
-            reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
-            message += ": " + reason;
-        }
+        message = "could not write " + path.string() + (number != 0 ? ": " + systemReason(number) : "");
         return false;
     };
     // A relative path would land wherever the host's working folder happens to be.

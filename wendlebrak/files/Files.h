@@ -28,6 +28,11 @@ std::filesystem::path pathForName(const std::filesystem::path& folder, const std
     failed. A path that is not absolute is never written. */
 [[nodiscard]] bool replaceFile(const std::filesystem::path& path, const std::string& text, std::string& message);
 
+/** A reason as the messages read it: starting lower-case, without a closing full stop ("no such file or
+    directory"). systemReason gives strerror's text for an errno value that way. */
+std::string asMessageReason(std::string reason);
+std::string systemReason(int number);
+
 /** The text on one line: every line feed and carriage return becomes a space (names and sources in text files). */
 std::string withoutLineBreaks(std::string text);
 
