@@ -753,7 +753,7 @@ void ToneCorrector::controlTick() noexcept
         if (learning)
         {
             ++learnCount;
-            if (learnCount >= std::max(1.0, 3.0 * sampleRate / kTickSamples))
+            if (learnCount >= ticksToLearn())
             {
                 const Balance learned = balanceFromPowers(learnSums, bandActive);
                 for (int k = 0; k < kNumBands; ++k)

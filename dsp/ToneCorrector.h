@@ -4,6 +4,7 @@
 #include "dsp/Biquad.h"
 #include "dsp/ToneSettings.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -50,6 +51,9 @@ public:
      */
     template <typename T>
     void process(const T* const* inputs, T* const* outputs, int numChannels, int numFrames) noexcept;
+
+    /** Learning from the input ends after this many gated control ticks: three seconds of them. */
+    double ticksToLearn() const noexcept { return std::max(1.0, 3.0 * sampleRate / kTickSamples); }
 
     /** Installs a target balance (from a file, a factory target or restored state). */
     void learnFromBalance(const Balance& balance) noexcept;

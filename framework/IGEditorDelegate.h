@@ -56,12 +56,10 @@ public:
     /** True while a message box or file dialog of the host is up; no idle tick runs then. */
     bool IsInPlatformDialog() const { return dialogDepth > 0; }
 
-protected:
+private:
     /** Every control of the open editor bound to the parameter takes `normalized` and redraws; a value set from
      *  the editor and one set by the host both arrive here. */
     void showValueInEditor(int paramIdx, double normalized);
-
-private:
     void LayoutUI(IGraphics* target);
 
     MakeGraphicsFunc makeGraphicsFunc;

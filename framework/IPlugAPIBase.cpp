@@ -31,8 +31,8 @@ void IPlugAPIBase::SendParameterValueFromUI(int paramIdx, double normalized)
         return;
     param->SetNormalized(normalized);
     OnParamChange(paramIdx, kUI);
-    OnParamChangeUI(paramIdx, kUI);
-    showValueInEditor(paramIdx, param->GetNormalized());
+    IGEditorDelegate::SendParameterValueFromUI(paramIdx,
+                                               param->GetNormalized()); // the editor's side, as without a host
     InformHostOfParamChange(paramIdx, param->GetNormalized());
 }
 

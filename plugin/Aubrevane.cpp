@@ -329,7 +329,7 @@ void Aubrevane::postTargetRequest(std::atomic<bool>& request) noexcept
 {
     // The audio thread takes waiting requests in a fixed order, and no block may run between two of them (a stopped
     // transport, the host's bypass). Withdrawing the older ones gives the outcome a block in between would have.
-    for (auto* pending : {&restoredTargetPending, &clearTargetRequested, &fileBalancePending, &loadedTargetPending})
+    for (std::atomic<bool>* pending : targetRequests())
         if (pending != &request)
             pending->store(false);
     if (&request == &restoredTargetPending || &request == &clearTargetRequested)
@@ -380,9 +380,7 @@ void Aubrevane::showEngineInView() noexcept
     }
     view.aboveThreshold.store(engine.aboveThreshold, std::memory_order_relaxed);
     view.learning.store(engine.learning, std::memory_order_relaxed);
-    // Learning ends after three seconds of control ticks above the threshold.
-    const double ticksToLearn = std::max(1.0, 3.0 * engine.sampleRate / aubrevane::dsp::ToneCorrector::kTickSamples);
-    view.learnProgress.store(static_cast<float>(std::min(1.0, engine.learnCount / ticksToLearn)),
+    view.learnProgress.store(static_cast<float>(std::min(1.0, engine.learnCount / engine.ticksToLearn())),
                              std::memory_order_relaxed);
 }
 
@@ -417,10 +415,16 @@ void Aubrevane::publishView() noexcept
     lastTargetValid = valid;
 }
 
-bool Aubrevane::targetRequestWaiting() const noexcept
+std::array<std::atomic<bool>*, 4> Aubrevane::targetRequests() noexcept
 {
-    return restoredTargetPending.load() || clearTargetRequested.load() || fileBalancePending.load() ||
-           loadedTargetPending.load();
+    return {&restoredTargetPending, &clearTargetRequested, &fileBalancePending, &loadedTargetPending};
+}
+
+bool Aubrevane::targetRequestWaiting() noexcept
+{
+    const auto requests = targetRequests();
+    return std::any_of(requests.begin(), requests.end(),
+                       [](const std::atomic<bool>* pending) { return pending->load(); });
 }
 
 bool Aubrevane::hasLearnedTarget() const noexcept

@@ -15,6 +15,7 @@
 #include "plugin/ToneView.h"
 #include "wendlebrak/presets/Presets.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -157,8 +158,9 @@ private:
     void showEngineInView() noexcept; // audio, or OnReset
     void meter(MeterSender& sender, double** channels, int nChannels, int nFrames, int controlTag) noexcept; // audio
     void takeTargetRequests(bool bypassed) noexcept;                                                         // audio
-    bool targetRequestWaiting() const noexcept;                                                              // audio
-    void applyParameterSettings() noexcept;                                                                  // audio
+    std::array<std::atomic<bool>*, 4> targetRequests() noexcept; // the four target requests a new one withdraws
+    bool targetRequestWaiting() noexcept;                        // audio
+    void applyParameterSettings() noexcept;                      // audio
     /** Raises one target request and withdraws the older ones still waiting, so the latest request decides. */
     void postTargetRequest(std::atomic<bool>& request) noexcept; // main thread or the reference worker
     void applyState(const aubrevane::plugin::StoredState& state, const iplug::IByteChunk& chunk);

@@ -157,8 +157,6 @@ void Aubrevane::loadPresetFile(const wendlebrak::presets::SavedPreset& preset)
         SendParameterValueFromUI(index, normalisedValue(index));
     for (int index = 0; index < kNumParams; ++index)
         EndInformHostOfParamChange(index);
-    for (int index = 0; index < kNumParams; ++index)
-        SendParameterValueFromDelegate(index, normalisedValue(index), true);
 
     if (savedEditorWidth > 0 && GetUI() != nullptr)
     {

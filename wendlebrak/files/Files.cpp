@@ -78,6 +78,8 @@ bool writeAll(const SystemCalls& calls, int descriptor, const std::string& text)
         const ssize_t written = calls.write(descriptor, data, left);
         if (written < 0 && errno == EINTR)
             continue;
+        if (written == 0)
+            errno = EIO; // a write that takes nothing sets no reason of its own
         if (written <= 0)
             return false;
         data += written;
