@@ -1,5 +1,6 @@
 #include "dsp/FilterDesign.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace aubrevane::dsp
@@ -86,6 +87,24 @@ double powerResponse(const BiquadCoefficients& c, double w) noexcept
     const double numRe = c.b0 + c.b1 * cos1 + c.b2 * cos2, numIm = -(c.b1 * sin1 + c.b2 * sin2);
     const double denRe = 1.0 + c.a1 * cos1 + c.a2 * cos2, denIm = -(c.a1 * sin1 + c.a2 * sin2);
     return (numRe * numRe + numIm * numIm) / (denRe * denRe + denIm * denIm);
+}
+
+double decibelResponse(const BiquadCoefficients& c, double w) noexcept
+{
+    return 10.0 * std::log10(powerResponse(c, w));
+}
+
+BiquadCoefficients preEqSection(bool shelf, bool high, double hertz, double gainDecibels, double q, double fs) noexcept
+{
+    const double w0 = 2.0 * kPi * hertz / fs;
+    const double cosW0 = std::cos(w0), alpha = std::sin(w0) / (2.0 * q);
+    const double A = std::pow(10.0, gainDecibels / 40.0);
+    return shelf ? shelfFromAmplitude(high, A, cosW0, alpha) : peakingFromAmplitude(A, cosW0, alpha);
+}
+
+double designHertz(double hertz, double fs) noexcept
+{
+    return hertz < 10.0 ? 10.0 : std::min(0.45 * fs, hertz);
 }
 
 } // namespace aubrevane::dsp

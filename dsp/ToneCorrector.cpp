@@ -99,12 +99,9 @@ ToneCorrector::ToneCorrector() noexcept
 
 BiquadCoefficients ToneCorrector::preEqDesign(int node, const PreEqState& state) const noexcept
 {
-    const double w0 = 2.0 * kPi * state.hertz / sampleRate;
-    const double cosW0 = std::cos(w0), alpha = std::sin(w0) / (2.0 * state.q);
-    const double A = std::pow(10.0, state.gainDecibels / 40.0);
-    if ((node == 0 || node == 3) && appliedSettings.preEq[node].shelf)
-        return shelfFromAmplitude(node == 3, A, cosW0, alpha); // low shelf at node 0, high shelf at node 3
-    return peakingFromAmplitude(A, cosW0, alpha);
+    // low shelf at node 0, high shelf at node 3
+    const bool shelf = (node == 0 || node == 3) && appliedSettings.preEq[node].shelf;
+    return preEqSection(shelf, node == 3, state.hertz, state.gainDecibels, state.q, sampleRate);
 }
 
 void ToneCorrector::designPreEq() noexcept
@@ -355,8 +352,7 @@ void ToneCorrector::applySettings() noexcept
     glideCoefficients.slow = 1.0 - std::exp(-kTickSamples / (tau * fs));
     glideCoefficients.fast = 1.0 - std::exp(-kTickSamples / (std::max(0.1, 0.1 * tau) * fs));
 
-    const auto frontTarget = [fs](double hertz) { return hertz < 10.0 ? 10.0 : std::min(0.45 * fs, hertz); };
-    filterTargetHertz = {frontTarget(s.highPassHertz), frontTarget(s.lowPassHertz)};
+    filterTargetHertz = {designHertz(s.highPassHertz, fs), designHertz(s.lowPassHertz, fs)};
     if (filterHertz[0] <= 0.0)
     {
         filterHertz = filterTargetHertz;
@@ -368,7 +364,7 @@ void ToneCorrector::applySettings() noexcept
     for (int n = 0; n < 4; ++n)
     {
         const PreEqNode& node = s.preEq[n];
-        preEqTarget[n].hertz = frontTarget(node.hertz);
+        preEqTarget[n].hertz = designHertz(node.hertz, fs);
         preEqTarget[n].gainDecibels = node.on ? node.gainDecibels : 0.0;
         preEqTarget[n].q = std::clamp(node.q, 0.1, 20.0);
     }
@@ -417,9 +413,9 @@ void ToneCorrector::applySettings() noexcept
         const double w = 2.0 * kPi * f / fs;
         double filters = 0.0;
         if (s.highPassOn)
-            filters += 10.0 * std::log10(powerResponse(high, w));
+            filters += decibelResponse(high, w);
         if (s.lowPassOn)
-            filters += 10.0 * std::log10(powerResponse(low, w));
+            filters += decibelResponse(low, w);
         if (s.preEqRespect == 0.0)
         {
             expectedDecibels[k] = referenceDecibels[k] + filters;
@@ -428,7 +424,7 @@ void ToneCorrector::applySettings() noexcept
         double pre = 0.0;
         for (int n = 0; n < 4; ++n)
             if (preEqTarget[n].gainDecibels != 0.0)
-                pre += 10.0 * std::log10(powerResponse(preEqTargetDesign[n], w));
+                pre += decibelResponse(preEqTargetDesign[n], w);
         expectedDecibels[k] = pre * s.preEqRespect + (referenceDecibels[k] + filters);
     }
 }

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <numbers>
 
 using iplug::igraphics::IColor;
 using iplug::igraphics::IMouseMod;
@@ -273,13 +272,9 @@ std::string ToneDisplayControl::hertzLabel(double hertz)
 aubrevane::dsp::BiquadCoefficients ToneDisplayControl::nodeDesign(int node, double sampleRate) const
 {
     const double hertz = std::min(0.45 * sampleRate, paramValue(nodeFreq(node)));
-    const double w0 = 2.0 * std::numbers::pi * hertz / sampleRate;
-    const double amplitude = std::pow(10.0, paramValue(nodeGain(node)) / 40.0);
-    const double alpha = std::sin(w0) / (2.0 * paramValue(nodeQ(node)));
     const int shelf = nodeShelf(node);
-    if (shelf >= 0 && switchOn(shelf))
-        return aubrevane::dsp::shelfFromAmplitude(node == 3, amplitude, std::cos(w0), alpha);
-    return aubrevane::dsp::peakingFromAmplitude(amplitude, std::cos(w0), alpha);
+    return aubrevane::dsp::preEqSection(shelf >= 0 && switchOn(shelf), node == 3, hertz, paramValue(nodeGain(node)),
+                                        paramValue(nodeQ(node)), sampleRate);
 }
 
 void ToneDisplayControl::toggleView()

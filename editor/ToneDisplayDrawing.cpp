@@ -33,17 +33,11 @@ double usableRate(double sampleRate)
     return std::isfinite(sampleRate) && sampleRate > 0.0 ? sampleRate : 48000.0;
 }
 
-/** The section of a high-pass or low-pass as the engine designs it: at most 0.45 of the rate, at least 10 Hz. */
+/** The section of a high-pass or low-pass as the engine designs it. */
 aubrevane::dsp::BiquadCoefficients frontFilter(bool high, double hertz, double sampleRate)
 {
-    const double limited = std::max(10.0, std::min(0.45 * sampleRate, hertz));
+    const double limited = aubrevane::dsp::designHertz(hertz, sampleRate);
     return high ? aubrevane::dsp::highPass(limited, sampleRate) : aubrevane::dsp::lowPass(limited, sampleRate);
-}
-
-/** 10 log10 |H(e^jw)|^2 of one section. */
-double magnitudeDecibels(const aubrevane::dsp::BiquadCoefficients& section, double w)
-{
-    return 10.0 * std::log10(aubrevane::dsp::powerResponse(section, w));
 }
 } // namespace
 
@@ -154,7 +148,7 @@ void ToneDisplayControl::updateCorrectionCache(const Reading& reading)
         const double w = tonecurves::curveAngle(tonecurves::pointHertz(i), sampleRate);
         double sum = 0.0;
         for (int s = 0; s < count; ++s)
-            sum += magnitudeDecibels(sections[s], w);
+            sum += aubrevane::dsp::decibelResponse(sections[s], w);
         correction.decibels[i] = std::isnan(sum) ? 0.0 : std::max(kCurveFloorDecibels, sum);
     }
 }
@@ -272,7 +266,7 @@ void ToneDisplayControl::drawPreEqCurve(IGraphics& g, double sampleRate, bool ed
         const double hertz = tonecurves::pointHertz(i), w = tonecurves::curveAngle(hertz, sampleRate);
         double sum = 0.0;
         for (int s = 0; s < count; ++s)
-            sum += magnitudeDecibels(sections[s], w);
+            sum += aubrevane::dsp::decibelResponse(sections[s], w);
         points[i] = {geo.xOfHertz(hertz), geo.yOfDecibels(std::clamp(sum, -kPreEqLimitDecibels, kPreEqLimitDecibels))};
     }
     if (editable)
