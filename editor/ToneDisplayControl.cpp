@@ -271,7 +271,7 @@ std::string ToneDisplayControl::hertzLabel(double hertz)
 
 aubrevane::dsp::BiquadCoefficients ToneDisplayControl::nodeDesign(int node, double sampleRate) const
 {
-    const double hertz = std::min(0.45 * sampleRate, paramValue(nodeFreq(node)));
+    const double hertz = aubrevane::dsp::designHertz(paramValue(nodeFreq(node)), sampleRate);
     const int shelf = nodeShelf(node);
     return aubrevane::dsp::preEqSection(shelf >= 0 && switchOn(shelf), node == 3, hertz, paramValue(nodeGain(node)),
                                         paramValue(nodeQ(node)), sampleRate);
