@@ -1,3 +1,4 @@
+#include "support/FileBytes.h"
 #include "support/OfflineUpdateCheck.h"
 #include "support/RunProgram.h"
 #include "support/Signals.h"
@@ -77,9 +78,25 @@ double differingShare(const Picture& a, const Picture& b)
     return static_cast<double>(differing) / static_cast<double>(a.pixels.size());
 }
 
+/** A command line that must fail, and what its one error line says. */
+struct FailingRun
+{
+    std::vector<std::string> args;
+    std::string message;
+};
+
 class EditorCommand : public ::testing::Test
 {
 protected:
+    /** Runs `c`, expecting exit status 1 and its message; the run, for what a test checks beyond that. */
+    EditorRun expectFails(const FailingRun& c) const
+    {
+        EditorRun run = editor(c.args);
+        EXPECT_EQ(run.exitCode, 1) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        return run;
+    }
+
     EditorRun editor(std::vector<std::string> args) const
     {
         args.insert(args.begin(), "editor");
@@ -201,7 +218,7 @@ TEST_F(EditorCommand, LearnsFromAChosenFileAndTheStateCarriesTheTargetToTheNextR
 TEST_F(EditorCommand, AReferenceThatCannotBeLearnedFromIsReportedWithItsReason)
 {
     const std::string junk = in("junk.wav");
-    std::ofstream(junk) << "not a sound file";
+    aubrevane::test::writeFileBytes(junk, "not a sound file");
     const EditorRun run =
         editor({"--png", in("failed.png"), "--click", "526,64", "--file", junk, "--choose", "Learn from reference"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -263,20 +280,14 @@ TEST_F(EditorCommand, TheUpdatePillsLinkIsPrintedAfterTheStatusLine)
 
 TEST_F(EditorCommand, StepsWithNothingToActOnFailWithOneLineNamingThem)
 {
-    struct Case
-    {
-        std::vector<std::string> args;
-        std::string message;
-    };
-    const Case cases[] = {
+    const FailingRun cases[] = {
         {{"--png", in("x.png"), "--file", "mix.wav", "--click", "690,16"}, "no file dialog opened for --file mix.wav"},
         {{"--png", in("x.png"), "--click", "690,16", "--type", "Name"}, "no text entry is open for --type Name"},
         {{"--png", in("x.png"), "--choose", "Red"}, "no menu is open for --choose Red"},
     };
-    for (const Case& c : cases)
+    for (const FailingRun& c : cases)
     {
-        const EditorRun run = editor(c.args);
-        EXPECT_EQ(run.exitCode, 1) << c.message;
+        const EditorRun run = expectFails(c);
         EXPECT_EQ(run.err, "aubrevane-host: " + c.message + "\n");
         EXPECT_FALSE(fs::exists(folder / "x.png")) << c.message;
     }
@@ -300,23 +311,15 @@ TEST_F(EditorCommand, AnOutputNamingAnInputOrAnotherOutputIsRefusedAndNothingIsW
     const std::string state = in("s.state"), sound = reference("play.wav");
     ASSERT_EQ(editor({"--png", in("first.png"), "--save-state", state}).exitCode, 0);
     const std::string stateBytes = aubrevane::test::readText(state), soundBytes = aubrevane::test::readText(sound);
-    const struct
-    {
-        std::vector<std::string> args;
-        std::string message;
-    } cases[] = {
+    const FailingRun cases[] = {
         {{"--png", sound, "--play", sound}, "--png and --play name the same file"},
         {{"--png", in("x.png"), "--state", state, "--save-state", state},
          "--save-state and --state name the same file"},
         {{"--png", in("x.png"), "--save-state", in("x.png")}, "--png and --save-state name the same file"},
         {{"--png", in("x.png"), "--click", "526,64", "--file", in("x.png")}, "--png and --file name the same file"},
     };
-    for (const auto& [args, message] : cases)
-    {
-        const EditorRun run = editor(args);
-        EXPECT_EQ(run.exitCode, 1) << message;
-        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
-    }
+    for (const FailingRun& c : cases)
+        expectFails(c);
     EXPECT_EQ(aubrevane::test::readText(state), stateBytes);
     EXPECT_EQ(aubrevane::test::readText(sound), soundBytes);
     EXPECT_FALSE(fs::exists(in("x.png")));
@@ -337,12 +340,7 @@ TEST_F(EditorCommand, ThePictureGoesThroughALinkOrIntoADevice)
 
 TEST_F(EditorCommand, ScriptMistakesFailWithAMessage)
 {
-    struct Case
-    {
-        std::vector<std::string> args;
-        std::string message;
-    };
-    const Case cases[] = {
+    const FailingRun cases[] = {
         {{"--png", in("x.png"), "--click", "690,16", "--choose", "Teal"}, "no item of the open menu starts with"},
         {{"--png", in("x.png"), "--click", "690"}, "--click takes X,Y, not 690"},
         {{"--png", in("x.png"), "--scale", "-1"}, "--scale takes a number above 0"},
@@ -351,10 +349,6 @@ TEST_F(EditorCommand, ScriptMistakesFailWithAMessage)
         {{"--frobnicate"}, "unknown option --frobnicate"},
         {{}, "editor needs --png"},
     };
-    for (const Case& c : cases)
-    {
-        const EditorRun run = editor(c.args);
-        EXPECT_EQ(run.exitCode, 1) << c.message;
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-    }
+    for (const FailingRun& c : cases)
+        expectFails(c);
 }

@@ -136,8 +136,7 @@ TEST(AubrevaneStress, AudioBlocksWhileTheMainThreadRestoresRequestsAndReads)
         }
         default:
         {
-            iplug::IByteChunk chunk;
-            EXPECT_TRUE(plugin->SerializeState(chunk));
+            aubrevane::test::stateBytes(*plugin);
             ++saves;
             break;
         }

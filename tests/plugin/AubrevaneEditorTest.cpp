@@ -120,10 +120,9 @@ TEST(AubrevaneEditorSize, UnusablePlatformScalesAreIgnoredAndNeverReachTheSavedS
     // With the editor closed the saved size comes from the cached scale: 1440 x 1064 at scale 2 is the logical size.
     plugin->CloseWindow();
     plugin->OnIdle();
-    iplug::IByteChunk chunk;
-    ASSERT_TRUE(plugin->SerializeState(chunk));
+    const auto saved = aubrevane::test::stateBytes(*plugin);
     AubrevaneProbe::cachedPlatformScale(*plugin) = 1.0f;
-    ASSERT_EQ(plugin->UnserializeState(chunk, 0), chunk.Size());
+    ASSERT_EQ(aubrevane::test::restoreState(*plugin, saved), static_cast<int>(saved.size()));
     EXPECT_EQ(AubrevaneProbe::savedEditorWidth(*plugin), 720);
     EXPECT_EQ(AubrevaneProbe::savedEditorHeight(*plugin), 532);
 }

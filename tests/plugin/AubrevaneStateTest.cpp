@@ -419,7 +419,7 @@ TEST(AubrevaneState, AResetThatEndsLearningKeepsTheRestoredTargetAndItsMark)
         hostRender(*plugin, 4);
         plugin->HostIdle();
         EXPECT_EQ(plugin->HostGetState(outcome.atEnd), iplug::kAUNoErr);
-        outcome.modified = plugin->presetIsModified();
+        outcome.modified = plugin->presetModified();
         return outcome;
     };
 

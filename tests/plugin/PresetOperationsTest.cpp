@@ -268,9 +268,7 @@ TEST_F(PresetOperations, TheMarkFollowsChangesBeyondTheToleranceOnly)
 
     // The mark travels with the host's project.
     auto reopened = preparedPlugin();
-    iplug::IByteChunk chunk;
-    ASSERT_TRUE(plugin->SerializeState(chunk));
-    ASSERT_GT(reopened->UnserializeState(chunk, 0), 0);
+    ASSERT_GT(restoreState(*reopened, stateBytes(*plugin)), 0);
     reopened->OnIdle();
     EXPECT_TRUE(reopened->presetModified());
 

@@ -299,8 +299,6 @@ TEST_F(TargetOperations, DeletingAsksFirst)
                             "Delete target: Could not delete the target: could not delete Voice.avtarget"));
 }
 
-} // namespace
-
 TEST_F(TargetOperations, RequestsWithNoBlockBetweenThemEndAsIfOneHadRun)
 {
     // A preset's state that holds a target and its reference name; the parameters are the plug-in's defaults.
@@ -355,3 +353,5 @@ TEST_F(TargetOperations, RequestsWithNoBlockBetweenThemEndAsIfOneHadRun)
         EXPECT_EQ(shown.balance, expected.targetBalance) << sequence.name;
     }
 }
+
+} // namespace
