@@ -221,8 +221,10 @@ void Aubrevane::ProcessBlock(double** inputs, double** outputs, int nFrames)
     const int nOut = outputs ? NChannelsConnected(iplug::ERoute::kOutput) : 0;
 
     const bool bypassed = GetParam(kBypass)->Value() >= 0.5;
-    takeTargetRequests(bypassed);
+    // Settings first: a balance handed over below is turned into offsets with the parameters of this block, as the
+    // thread that sent it published them.
     applyParameterSettings();
+    takeTargetRequests(bypassed);
 
     if (nIn > 0 && nFrames > 0)
         meter(inputMeter, inputs, nIn, nFrames, kInputMeterTag);
@@ -271,11 +273,7 @@ void Aubrevane::takeTargetRequests(bool bypassed) noexcept
             if (!values.valid)
                 clearTarget(engine);
             else if (values.restoredFromBalance)
-            {
-                // The restored parameters shape the offsets, as they did for the target the state published.
-                applyParameterSettings();
                 engine.learnFromBalance(values.offsetDecibels);
-            }
             else
             {
                 engine.targetOffsetDecibels = values.offsetDecibels;
