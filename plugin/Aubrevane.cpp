@@ -35,6 +35,14 @@ void clearTarget(aubrevane::dsp::ToneCorrector& engine) noexcept
     engine.targetBalance = {};
 }
 
+/** Installs a target's offsets and balance as its sender worked them out. Audio thread. */
+void installTarget(aubrevane::dsp::ToneCorrector& engine, const TargetValues& values) noexcept
+{
+    engine.targetOffsetDecibels = values.offsetDecibels;
+    engine.targetBalance = values.balance;
+    engine.targetValid = true;
+}
+
 iplug::Config makeConfig()
 {
     iplug::Config config;
@@ -221,10 +229,8 @@ void Aubrevane::ProcessBlock(double** inputs, double** outputs, int nFrames)
     const int nOut = outputs ? NChannelsConnected(iplug::ERoute::kOutput) : 0;
 
     const bool bypassed = GetParam(kBypass)->Value() >= 0.5;
-    // Settings first: a balance handed over below is turned into offsets with the parameters of this block, as the
-    // thread that sent it published them.
-    applyParameterSettings();
     takeTargetRequests(bypassed);
+    applyParameterSettings();
 
     if (nIn > 0 && nFrames > 0)
         meter(inputMeter, inputs, nIn, nFrames, kInputMeterTag);
@@ -258,30 +264,23 @@ void Aubrevane::ProcessBlock(double** inputs, double** outputs, int nFrames)
 
 void Aubrevane::takeTargetRequests(bool bypassed) noexcept
 {
+    // Every record holds offsets that its sender worked out with the settings of its moment, so a setting changed
+    // since then applies on top of the target, as it would had a block run in between. A record caught mid-write
+    // is dropped, not retried: only a newer request of its own kind writes it, and that sender raises the request
+    // again when it is done, so a retry could only bring back a request that a newer one has withdrawn.
     TargetValues values;
     learningStopped = false;
-    if (restoredTargetPending.exchange(false))
+    if (restoredTargetPending.exchange(false) && restoredTarget.tryRead(values))
     {
-        if (!restoredTarget.tryRead(values))
-            restoredTargetPending.store(true); // a writer is busy: the next block tries again
+        // A restored state replaces what was being learned: learning ends without installing anything, and
+        // publishView must not clear the reference name the state just brought.
+        learningStopped = engine.learning;
+        engine.learning = false;
+        if (values.valid)
+            installTarget(engine, values);
         else
-        {
-            // A restored state replaces what was being learned: learning ends without installing anything, and
-            // publishView must not clear the reference name the state just brought.
-            learningStopped = engine.learning;
-            engine.learning = false;
-            if (!values.valid)
-                clearTarget(engine);
-            else if (values.restoredFromBalance)
-                engine.learnFromBalance(values.offsetDecibels);
-            else
-            {
-                engine.targetOffsetDecibels = values.offsetDecibels;
-                engine.targetBalance = values.balance;
-                engine.targetValid = true;
-            }
-            publishRequested = true;
-        }
+            clearTarget(engine);
+        publishRequested = true;
     }
 
     if (clearTargetRequested.exchange(false))
@@ -294,13 +293,9 @@ void Aubrevane::takeTargetRequests(bool bypassed) noexcept
     for (auto [pending, record] :
          {std::pair{&fileBalancePending, &fileBalance}, std::pair{&loadedTargetPending, &loadedBalance}})
     {
-        if (!pending->exchange(false))
-            continue;
-        if (!record->tryRead(values))
-            pending->store(true);
-        else
+        if (pending->exchange(false) && record->tryRead(values))
         {
-            engine.learnFromBalance(values.offsetDecibels);
+            installTarget(engine, values);
             publishRequested = true;
         }
     }

@@ -211,7 +211,7 @@ private:
     // Its writers claim it with tryWrite: publishView, and the main thread and the reference worker before they raise
     // a target request. The audio thread retries next block.
     TargetSnapshot publishedTarget;
-    TargetSnapshot restoredTarget; // carries restoredFromBalance inside the record, so the two are taken together
+    TargetSnapshot restoredTarget;
 
     std::thread learnThread;
     // Raised before learnThread is joined on closing, so a long analysis stops at its next block and publishes nothing.

@@ -181,13 +181,12 @@ void Aubrevane::applyState(const StoredState& state, const iplug::IByteChunk& ch
     target.offsetDecibels = state.headTarget;
     target.balance = state.balance;
     target.valid = state.targetPresent;
-    target.restoredFromBalance = state.version < 2; // a version-1 state holds a balance where later ones hold offsets
+    // A version-1 state holds a balance where later ones hold offsets; it is learned with the state's own settings,
+    // which the parameters hold by now.
+    if (state.version < 2 && target.valid)
+        target = offsetsForBalance(state.headTarget);
     // Published before the request is raised, so that the block taking the request publishes last.
-    TargetValues shown = target;
-    if (shown.restoredFromBalance && shown.valid)
-        shown = offsetsForBalance(state.headTarget);
-    shown.restoredFromBalance = false;
-    claimAndWrite(publishedTarget, shown);
+    claimAndWrite(publishedTarget, target);
     restoredTarget.write(target);
     postTargetRequest(restoredTargetPending);
 }
@@ -195,9 +194,9 @@ void Aubrevane::applyState(const StoredState& state, const iplug::IByteChunk& ch
 // main thread or the reference worker: the parameters and the sample rate are atomics
 TargetValues Aubrevane::offsetsForBalance(const aubrevane::dsp::Balance& balance) const
 {
-    // The published target always holds offsets, since the state chunk stores them. A balance (from an old state or
-    // a loaded target) is turned into offsets the way the engine will, on a private engine with the current
-    // parameters, so a state saved before any audio runs does not store the balance as offsets.
+    // The published target and every target request hold offsets, since the state chunk stores them and the audio
+    // thread installs them as they are. A balance (from an old state, a loaded target or a reference file) is
+    // turned into offsets the way the engine learns one, on a private engine with the current parameters.
     auto probe = std::make_unique<aubrevane::dsp::ToneCorrector>();
     probe->prepare(GetSampleRate() > 0.0 ? GetSampleRate() : 48000.0);
     probe->settings = settingsFromParameters();

@@ -19,15 +19,6 @@ namespace
 constexpr int kPublishedReadAttempts = 100;
 constexpr const char* kReferenceExtensions = "wav wave aif aiff aifc mp3 flac";
 
-TargetValues targetFromBalance(const aubrevane::dsp::Balance& balance)
-{
-    TargetValues values;
-    values.offsetDecibels = balance;
-    values.balance = balance;
-    values.valid = true;
-    return values;
-}
-
 } // namespace
 
 void Aubrevane::promptForReference()
@@ -104,7 +95,7 @@ void Aubrevane::learnWorker(Aubrevane* plugin, std::string path)
         if (learned)
         {
             const TargetValues shown = plugin->offsetsForBalance(balance);
-            plugin->fileBalance.write(targetFromBalance(balance));
+            plugin->fileBalance.write(shown);
             {
                 // The state chunk reads the name and the published target under this lock, so a state saved now
                 // pairs the file's name with its target; both change before the request is raised.
@@ -221,9 +212,10 @@ void Aubrevane::loadTargetFile(const SavedTarget& target)
     }
     dropLearnFailure();
     // Shown at once, like a restored target. Published before the request is raised, so that the block taking the
-    // request publishes last, with the offsets the engine built from the settings of its own moment.
-    claimAndWrite(publishedTarget, offsetsForBalance(copy.balance));
-    loadedBalance.write(targetFromBalance(copy.balance));
+    // request publishes last; it installs these same offsets.
+    const TargetValues offsets = offsetsForBalance(copy.balance);
+    claimAndWrite(publishedTarget, offsets);
+    loadedBalance.write(offsets);
     postTargetRequest(loadedTargetPending);
 }
 

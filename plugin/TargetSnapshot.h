@@ -15,8 +15,6 @@ struct TargetValues
     std::array<double, kTargetBands> offsetDecibels{};
     std::array<double, kTargetBands> balance{};
     bool valid = false;
-    // Only the restored-state record uses it: the stored 12 values are a balance (a version-1 state), not offsets.
-    bool restoredFromBalance = false;
 };
 
 /**
@@ -31,7 +29,6 @@ struct TargetSnapshot
     std::array<std::atomic<double>, kTargetBands> offsetDecibels{};
     std::array<std::atomic<double>, kTargetBands> balance{};
     std::atomic<bool> valid{false};
-    std::atomic<bool> restoredFromBalance{false};
 
     // any thread, the record's only writer; never blocks
     void write(const TargetValues& values) noexcept
@@ -68,7 +65,6 @@ struct TargetSnapshot
             copy.balance[k] = balance[k].load(std::memory_order_acquire);
         }
         copy.valid = valid.load(std::memory_order_acquire);
-        copy.restoredFromBalance = restoredFromBalance.load(std::memory_order_acquire);
         if (version.load(std::memory_order_relaxed) != before)
             return false;
         out = copy;
@@ -96,7 +92,6 @@ private:
             balance[k].store(values.balance[k], std::memory_order_release);
         }
         valid.store(values.valid, std::memory_order_release);
-        restoredFromBalance.store(values.restoredFromBalance, std::memory_order_release);
     }
 };
 

@@ -354,4 +354,81 @@ TEST_F(TargetOperations, RequestsWithNoBlockBetweenThemEndAsIfOneHadRun)
     }
 }
 
+TEST_F(TargetOperations, ASettingChangedBeforeTheFirstBlockAppliesOnTopOfEveryRequest)
+{
+    ASSERT_TRUE(writeMonoWav(music / "song.wav", pinkNoise(3 * 16000, 16000.0, 5), 16000));
+    StateSpec oldState; // a version-1 state with its own tilt, so its balance is learned with it
+    oldState.version = 1;
+    for (int k = 0; k < 12; ++k)
+        oldState.headTarget[k] = 0.5 * k - 3.0;
+    for (int index = 0; index < aubrevane::plugin::kHeadParamCount; ++index)
+        oldState.headParams[static_cast<std::size_t>(index)] = plugin->GetParam(index)->GetDefault();
+    oldState.headParams[kTilt] = 1.5;
+    StateSpec newState = oldState;
+    newState.version = 5;
+    for (int k = 0; k < 12; ++k)
+        newState.balance[k] = newState.headTarget[k] + 1.0;
+    for (int index = aubrevane::plugin::kHeadParamCount; index < kNumParams; ++index)
+        newState.tailParams.push_back(plugin->GetParam(index)->GetDefault());
+
+    using Action = std::function<void(Aubrevane&)>;
+    const auto restore = [](const StateSpec& spec) -> Action
+    { return [bytes = aubrevane::test::stateBytes(spec)](Aubrevane& p) { ASSERT_GT(restoreState(p, bytes), 0); }; };
+    const std::vector<std::pair<const char*, Action>> requests = {
+        {"version-1 state", restore(oldState)},
+        {"version-5 state", restore(newState)},
+        {"factory target", [](Aubrevane& p) { p.loadTarget(factoryTarget("Male speech")); }},
+        {"reference file",
+         [this](Aubrevane& p)
+         {
+             p.learnFromFile((music / "song.wav").string());
+             ASSERT_TRUE(workerFinished(p));
+         }},
+        {"clear", [](Aubrevane& p)
+         {
+             p.loadTarget(factoryTarget("Male speech"));
+             p.onClearLearnedTarget();
+         }}};
+    const std::vector<std::pair<const char*, Action>> changes = {
+        {"tilt", [](Aubrevane& p) { p.GetParam(kTilt)->Set(6.0); }},
+        {"low target", [](Aubrevane& p) { p.GetParam(aubrevane::plugin::regionTargetParam(0))->Set(12.0); }}};
+
+    const auto input = pinkNoise(48000, 48000.0, 9);
+    const auto render = [&input](Aubrevane& p)
+    {
+        std::vector<double> output(input.size()), right(256), outRight(256);
+        for (std::size_t start = 0; start + 256 <= input.size(); start += 256)
+        {
+            std::copy_n(input.begin() + static_cast<std::ptrdiff_t>(start), 256, right.begin());
+            double* inputs[2] = {const_cast<double*>(input.data() + start), right.data()};
+            double* outputs[2] = {output.data() + start, outRight.data()};
+            p.ProcessBlock(inputs, outputs, 256);
+        }
+        return output;
+    };
+
+    for (const auto& [requestName, request] : requests)
+        for (const auto& [changeName, change] : changes)
+        {
+            SCOPED_TRACE(std::string(requestName) + ", then " + changeName);
+            // Two renders: the request and a block, its state saved; a new instance restores it, then the change.
+            const auto first = preparedPlugin();
+            request(*first);
+            runBlocks(*first);
+            const auto second = preparedPlugin();
+            ASSERT_GT(restoreState(*second, stateBytes(*first)), 0);
+            change(*second);
+            const auto stepwise = render(*second);
+
+            // One render: the request and the change with no block between them.
+            const auto together = preparedPlugin();
+            request(*together);
+            change(*together);
+            const auto savedBeforeAudio = stateBytes(*together);
+            EXPECT_EQ(render(*together), stepwise);
+            EXPECT_EQ(stateBytes(*together), savedBeforeAudio);
+            EXPECT_EQ(savedBeforeAudio, stateBytes(*second));
+        }
+}
+
 } // namespace
