@@ -157,7 +157,7 @@ bool SoundFile::openWrite(const std::filesystem::path& path, const SF_INFO& like
     file = sf_open_virtual(&io, SFM_WRITE, &fileInfo, &descriptor);
     if (file == nullptr)
     {
-        error = failureReason(sf_strerror(nullptr));
+        error = failureReason();
         return false;
     }
     // Samples beyond full scale are clipped when the file holds integers, instead of wrapping around.
@@ -177,7 +177,7 @@ bool SoundFile::write(const double* interleaved, std::int64_t frames, std::strin
 {
     if (sf_writef_double(file, interleaved, frames) != frames || descriptor.failure != 0)
     {
-        error = failureReason(sf_strerror(file));
+        error = failureReason();
         return false;
     }
     return true;
@@ -190,7 +190,7 @@ bool SoundFile::close(std::string& error)
     // The encoders write their last frames and the headers their lengths here.
     const int result = sf_close(file);
     file = nullptr;
-    // sf_error_number prints on stdout for a number outside its table, such as the -1 of a failed Vorbis close
+    // sf_error_number prints on stdout for a number outside its table, as sf_strerror does
     error = descriptor.failure != 0 ? systemReason(descriptor.failure)
             : result > 0            ? asMessageReason(sf_error_number(result))
             : result < 0            ? "the encoder could not complete the file"
@@ -208,12 +208,15 @@ bool SoundFile::close(std::string& error)
     return error.empty();
 }
 
-std::string SoundFile::failureReason(const char* libraryReason) const
+std::string SoundFile::failureReason() const
 {
     if (descriptor.failure != 0)
         return systemReason(descriptor.failure);
+    // sf_strerror prints on stdout for a number outside its table, such as the -1 of a failed Vorbis write
+    if (file != nullptr && sf_error(file) < 0)
+        return "the encoder could not write the file";
     // some of libsndfile's reasons carry a heading of their own
-    const std::string_view heading = "Error : ", reason = libraryReason;
+    const std::string_view heading = "Error : ", reason = sf_strerror(file);
     return asMessageReason(std::string(reason.starts_with(heading) ? reason.substr(heading.size()) : reason));
 }
 

@@ -55,7 +55,7 @@ public:
 
 private:
     /** The system's reason for the first failed call on the written descriptor, else libsndfile's. */
-    [[nodiscard]] std::string failureReason(const char* libraryReason) const;
+    [[nodiscard]] std::string failureReason() const;
 
     SNDFILE* file = nullptr;
     Descriptor descriptor; // when reading, libsndfile's, which closes it

@@ -388,9 +388,16 @@ TEST_F(HostRender, AFullDeviceIsNamedWithTheSystemsReason)
 {
     if (access("/dev/full", W_OK) != 0)
         GTEST_SKIP() << "no writable /dev/full here";
-    const HostRun run = host({"render", input, "/dev/full"});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "aubrevane-host: could not write /dev/full: no space left on device\n");
+    // a device has no extension, so it is written in the input's format: Vorbis as well as WAV
+    const fs::path vorbis = folder / "in.ogg";
+    ASSERT_TRUE(writeSound(vorbis, colouredStereo(48000, 1.0), 2, 48000, SF_FORMAT_OGG | SF_FORMAT_VORBIS));
+    for (const fs::path& in : {input, vorbis})
+    {
+        const HostRun run = host({"render", in, "/dev/full"});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, "aubrevane-host: could not write /dev/full: no space left on device\n");
+        EXPECT_EQ(run.out, "");
+    }
 }
 
 struct NamedFormat
