@@ -5,6 +5,7 @@
 #include "host/EditorCommand.h"
 #include "host/HostedPlugin.h"
 #include "host/OutputFile.h"
+#include "host/OutputFormat.h"
 #include "host/ProductOperations.h"
 #include "host/SoundFile.h"
 #include "host/StateFile.h"
@@ -415,8 +416,9 @@ int render(const Options& options, const char* argv0)
     if (options.learn)
         product->startLearningFromInput();
 
+    const auto format = aubrevane::host::chooseOutputFormat(outPath, info, error);
     SoundFile sound;
-    if (!sound.openWrite(output.writePath(), info, error))
+    if (!format || !sound.openWrite(output.writePath(), format->info, error))
         throw Failure{"could not write " + outPath + ": " + error};
 
     std::vector<double> interleaved(static_cast<std::size_t>(block) * channels);
@@ -433,14 +435,17 @@ int render(const Options& options, const char* argv0)
     ClipTally clipped;
     const auto idleFrames = static_cast<std::int64_t>(kIdleSeconds * info.samplerate);
     std::int64_t done = 0, sinceIdle = 0;
-    bool cutShort = input.isCutShort();
+    bool cutShort = input.isCutShort(), damaged = false;
     for (;;)
     {
         stopIfSignalled();
         const std::int64_t got = input.read(interleaved.data(), block);
         if (got < 0 && done > 0 && done < total)
         {
-            cutShort = true; // the decoder lost the stream part-way: what came before it is rendered
+            // the decoder lost the stream part-way: what came before it is rendered; with bytes left after where it
+            // stopped, the file is damaged there rather than cut short
+            damaged = input.hasUnreadBytes();
+            cutShort = !damaged;
             break;
         }
         if (got < 0)
@@ -482,6 +487,12 @@ int render(const Options& options, const char* argv0)
     if (!output.commit(error))
         throw Failure{error};
 
+    if (damaged)
+        std::fprintf(stderr,
+                     "aubrevane-host: %s is damaged: decoding stopped at %.1f s of %.1f s; the rest was not "
+                     "rendered\n",
+                     inPath.c_str(), static_cast<double>(done) / info.samplerate,
+                     static_cast<double>(total) / info.samplerate);
     if (cutShort)
         std::fprintf(stderr,
                      "aubrevane-host: %s holds less audio than its header says; rendered the %lld frames it "
@@ -495,6 +506,10 @@ int render(const Options& options, const char* argv0)
                      "aubrevane-host: learning from %s did not finish: the input was above the Analysis Threshold "
                      "for less than 3 seconds; the target is unchanged\n",
                      inPath.c_str());
+    if (format->samplesMayChange)
+        std::fprintf(stderr, "aubrevane-host: %s holds %s, not the %s of %s; samples may change\n", outPath.c_str(),
+                     aubrevane::host::describeSamples(format->info.format).c_str(),
+                     aubrevane::host::describeSamples(info.format).c_str(), inPath.c_str());
     if (clipped.count > 0)
         std::fprintf(stderr,
                      "aubrevane-host: %lld samples clipped in %s (peak %+.1f dBFS); lower Output (--set Output=-N) "

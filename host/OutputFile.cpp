@@ -135,7 +135,7 @@ bool OutputFile::prepare(const std::string& path, std::string& error)
     else if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return fail(systemReason(errno));
     else if (!inPlace)
-        keptMode = status.st_mode & 07777;
+        old = status;
     partial = inPlace ? target : fs::path(target.string() + "." + std::to_string(getpid()) + ".partial");
     return true;
 }
@@ -144,7 +144,11 @@ bool OutputFile::commit(std::string& error)
 {
     if (inPlace)
         return true;
-    if ((keptMode && ::chmod(partial.c_str(), *keptMode) != 0) || ::rename(partial.c_str(), target.c_str()) != 0)
+    // Only root may give the file to another owner; anyone else keeps what the system allows (EPERM). The owner
+    // goes first, as a change of owner clears the set-user-ID bit.
+    const bool ownerKept = !old || ::chown(partial.c_str(), old->st_uid, old->st_gid) == 0 || errno == EPERM;
+    if (!ownerKept || (old && ::chmod(partial.c_str(), old->st_mode & 07777) != 0) ||
+        ::rename(partial.c_str(), target.c_str()) != 0)
     {
         error = "could not write " + named + ": " + systemReason(errno);
         return false;

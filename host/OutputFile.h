@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <filesystem>
@@ -25,9 +26,9 @@ struct NamedFile
 
 /**
  * An output a command replaces. A regular file (or what a symbolic link leads to; the link stays) is written under
- * a partial name beside it and renamed over it, keeping its permission bits; a character device such as /dev/null
- * is written in place and never removed; a pipe, socket, block device or folder is refused before anything opens
- * it, so a pipe without a reader cannot hang the host. The partial file goes when the object does, unless
+ * a partial name beside it and renamed over it, keeping its owner, group and permission bits; a character device such
+ * as /dev/null is written in place and never removed; a pipe, socket, block device or folder is refused before anything
+ * opens it, so a pipe without a reader cannot hang the host. The partial file goes when the object does, unless
  * commit() renamed it.
  */
 class OutputFile
@@ -51,7 +52,7 @@ private:
     std::string named;              // as the user gave it, for messages
     std::filesystem::path target;   // links resolved
     std::filesystem::path partial;  // equals target when written in place
-    std::optional<mode_t> keptMode; // the permission bits of the file being replaced
+    std::optional<struct stat> old; // the file being replaced: its owner, group and permission bits
     bool inPlace = false, committed = false;
 };
 

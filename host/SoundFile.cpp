@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <sstream>
+#include <string_view>
 
 namespace aubrevane::host
 {
@@ -38,12 +39,72 @@ bool logSaysCutShort(SNDFILE* file)
     return false;
 }
 
+// libsndfile's virtual I/O onto a written descriptor. The MP3 encoder drops the result of its own writes, so a full
+// device or a size limit would pass unseen through sf_open_fd; here the first failure is kept with its errno, and
+// nothing more is written after it.
+SoundFile::Descriptor& descriptorOf(void* data)
+{
+    return *static_cast<SoundFile::Descriptor*>(data);
+}
+
+sf_count_t noteFailure(SoundFile::Descriptor& descriptor, int number)
+{
+    if (descriptor.failure == 0)
+        descriptor.failure = number;
+    return -1;
+}
+
+sf_count_t lengthOf(void* data)
+{
+    struct stat status
+    {
+    };
+    return ::fstat(descriptorOf(data).number, &status) == 0 ? status.st_size : 0;
+}
+
+sf_count_t seekTo(sf_count_t offset, int whence, void* data)
+{
+    SoundFile::Descriptor& descriptor = descriptorOf(data);
+    const off_t position = ::lseek(descriptor.number, offset, whence);
+    return position < 0 ? noteFailure(descriptor, errno) : position;
+}
+
+sf_count_t readFrom(void* bytes, sf_count_t count, void* data)
+{
+    const ssize_t got = ::read(descriptorOf(data).number, bytes, static_cast<std::size_t>(count));
+    return got < 0 ? 0 : got;
+}
+
+sf_count_t writeTo(const void* bytes, sf_count_t count, void* data)
+{
+    SoundFile::Descriptor& descriptor = descriptorOf(data);
+    sf_count_t done = 0;
+    while (descriptor.failure == 0 && done < count)
+    {
+        const ssize_t wrote =
+            ::write(descriptor.number, static_cast<const char*>(bytes) + done, static_cast<std::size_t>(count - done));
+        if (wrote < 0 && errno != EINTR)
+            noteFailure(descriptor, errno);
+        else if (wrote == 0)
+            noteFailure(descriptor, EIO); // a device that takes nothing would never finish
+        done += wrote > 0 ? wrote : 0;
+    }
+    return done;
+}
+
+sf_count_t positionOf(void* data)
+{
+    return seekTo(0, SEEK_CUR, data);
+}
+
 } // namespace
 
 SoundFile::~SoundFile()
 {
     if (file != nullptr)
         sf_close(file);
+    if (writing && descriptor.number >= 0)
+        ::close(descriptor.number);
 }
 
 bool SoundFile::openRead(const std::filesystem::path& path, std::string& error)
@@ -67,6 +128,7 @@ bool SoundFile::openRead(const std::filesystem::path& path, std::string& error)
     // Opened by descriptor, libsndfile goes by the content alone, as the plug-in's reference decoder does. Given a
     // name ending in .mp3 it would hand any bytes to libmpg123, which then "decodes" a program or a text file.
     file = sf_open_fd(descriptor, SFM_READ, &fileInfo, SF_TRUE);
+    this->descriptor.number = descriptor;
     if (file == nullptr)
     {
         error = "could not decode " + path.string() + ": " + asMessageReason(sf_strerror(nullptr));
@@ -83,17 +145,19 @@ bool SoundFile::openWrite(const std::filesystem::path& path, const SF_INFO& like
     fileInfo.channels = like.channels;
     fileInfo.format = like.format;
     // The file is opened here, so a missing folder or a refused permission keeps the system's own reason; what
-    // libsndfile refuses after that is the format (it closes the descriptor then).
-    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (descriptor < 0)
+    // libsndfile refuses after that is the format.
+    descriptor = Descriptor{::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)};
+    writing = true;
+    if (descriptor.number < 0)
     {
         error = systemReason(errno);
         return false;
     }
-    file = sf_open_fd(descriptor, SFM_WRITE, &fileInfo, SF_TRUE);
+    SF_VIRTUAL_IO io{lengthOf, seekTo, readFrom, writeTo, positionOf};
+    file = sf_open_virtual(&io, SFM_WRITE, &fileInfo, &descriptor);
     if (file == nullptr)
     {
-        error = sf_strerror(nullptr);
+        error = failureReason();
         return false;
     }
     // Samples beyond full scale are clipped when the file holds integers, instead of wrapping around.
@@ -111,9 +175,9 @@ std::int64_t SoundFile::read(double* interleaved, std::int64_t frames)
 
 bool SoundFile::write(const double* interleaved, std::int64_t frames, std::string& error)
 {
-    if (sf_writef_double(file, interleaved, frames) != frames)
+    if (sf_writef_double(file, interleaved, frames) != frames || descriptor.failure != 0)
     {
-        error = lastError();
+        error = failureReason();
         return false;
     }
     return true;
@@ -123,15 +187,46 @@ bool SoundFile::close(std::string& error)
 {
     if (file == nullptr)
         return true;
-    sf_write_sync(file);
+    // The encoders write their last frames and the headers their lengths here.
     const int result = sf_close(file);
     file = nullptr;
-    if (result != 0)
+    // sf_error_number prints on stdout for a number outside its table, as sf_strerror does
+    error = descriptor.failure != 0 ? systemReason(descriptor.failure)
+            : result > 0            ? asMessageReason(sf_error_number(result))
+            : result < 0            ? "the encoder could not complete the file"
+                                    : std::string();
+    struct stat status
     {
-        error = sf_error_number(result);
-        return false;
-    }
-    return true;
+    };
+    // a device such as /dev/null cannot be synced, and needs not be
+    const bool regular = ::fstat(descriptor.number, &status) == 0 && S_ISREG(status.st_mode);
+    if (error.empty() && regular && ::fsync(descriptor.number) != 0)
+        error = systemReason(errno);
+    if (::close(descriptor.number) != 0 && error.empty())
+        error = systemReason(errno);
+    descriptor.number = -1;
+    return error.empty();
+}
+
+std::string SoundFile::failureReason() const
+{
+    if (descriptor.failure != 0)
+        return systemReason(descriptor.failure);
+    // sf_strerror prints on stdout for a number outside its table, such as the -1 of a failed Vorbis write
+    if (file != nullptr && sf_error(file) < 0)
+        return "the encoder could not write the file";
+    // some of libsndfile's reasons carry a heading of their own
+    const std::string_view heading = "Error : ", reason = sf_strerror(file);
+    return asMessageReason(std::string(reason.starts_with(heading) ? reason.substr(heading.size()) : reason));
+}
+
+bool SoundFile::hasUnreadBytes() const
+{
+    struct stat status
+    {
+    };
+    const off_t position = ::lseek(descriptor.number, 0, SEEK_CUR);
+    return position >= 0 && ::fstat(descriptor.number, &status) == 0 && position < status.st_size;
 }
 
 bool SoundFile::endedShort(std::int64_t framesRead) const

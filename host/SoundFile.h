@@ -22,14 +22,16 @@ public:
     [[nodiscard]] bool openRead(const std::filesystem::path& path, std::string& error);
     /** Creates `path` (or writes into it, a device) with the channel count, rate and format of `like`; false with
      *  the reason alone: the system's (a missing folder, a refused permission) or libsndfile's (a format it cannot
-     *  write). What it created stays for the caller to remove. */
+     *  write). What it created stays for the caller to remove. Every byte goes through this object, so a failed
+     *  write fails write() or close() with the system's reason, also where the encoder itself would not say. */
     [[nodiscard]] bool openWrite(const std::filesystem::path& path, const SF_INFO& like, std::string& error);
 
     /** Reads up to `frames` interleaved frames; returns the number read, 0 at the end, -1 when a read error came
      *  before any frame of this call (frames decoded before an error are returned first). */
     std::int64_t read(double* interleaved, std::int64_t frames);
     [[nodiscard]] bool write(const double* interleaved, std::int64_t frames, std::string& error);
-    /** Flushes and closes; false when the file could not be completed. */
+    /** Completes a file opened for writing, makes a regular file durable and closes it; false when any of that
+     *  failed, with the system's reason where a call failed. */
     [[nodiscard]] bool close(std::string& error);
 
     const SF_INFO& info() const { return fileInfo; }
@@ -38,11 +40,26 @@ public:
     bool isCutShort() const { return cutShort; }
     /** Reading ended after `framesRead` frames, well before the length an MP3's header gave. */
     bool endedShort(std::int64_t framesRead) const;
+    /** Bytes of the file opened for reading lie beyond where the decoder got to: a read error there is damage in
+     *  the middle of the file, not the end of a file cut short. */
+    bool hasUnreadBytes() const;
     /** The format stores integers, so samples beyond full scale are clipped when written. */
     bool clipsOvers() const;
 
+    /** The descriptor written through and the system's reason for its first failed call, 0 while none failed. */
+    struct Descriptor
+    {
+        int number = -1;
+        int failure = 0;
+    };
+
 private:
+    /** The system's reason for the first failed call on the written descriptor, else libsndfile's. */
+    [[nodiscard]] std::string failureReason() const;
+
     SNDFILE* file = nullptr;
+    Descriptor descriptor; // when reading, libsndfile's, which closes it
+    bool writing = false;
     SF_INFO fileInfo{};
     bool cutShort = false;
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: learn a target from a reference file and render an audio file toward it.
 # Makes with sox the files it is not given (a bright reference, a dull and boomy input), then runs the stand-in host.
-#   scripts/demo.sh [REFERENCE [INPUT [OUTPUT]]]     (WAV, AIFF, FLAC or MP3; the output takes the input's format)
+#   scripts/demo.sh [REFERENCE [INPUT [OUTPUT]]]     (WAV, AIFF, FLAC or MP3; OUTPUT's extension chooses its format,
+#                                                     and without one it takes the input's)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Every failure ends with a line saying what stopped the demo, also where the failing command printed nothing.

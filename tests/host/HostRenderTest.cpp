@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include <map>
 #include <ostream>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -366,6 +368,97 @@ TEST_F(HostRender, AReplacedOutputKeepsItsLinkAndItsPermissionBits)
     EXPECT_FALSE(leftoverPartials());
 }
 
+TEST_F(HostRender, AReplacedOutputKeepsItsOwnerAndGroup)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root may give a file to another owner";
+    aubrevane::test::writeFileBytes(output, "old output");
+    ASSERT_EQ(chown(output.c_str(), 1234, 5678), 0);
+    const HostRun run = host({"render", input, output});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    struct stat status
+    {
+    };
+    ASSERT_EQ(stat(output.c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 1234u);
+    EXPECT_EQ(status.st_gid, 5678u);
+}
+
+TEST_F(HostRender, AFullDeviceIsNamedWithTheSystemsReason)
+{
+    if (access("/dev/full", W_OK) != 0)
+        GTEST_SKIP() << "no writable /dev/full here";
+    // a device has no extension, so it is written in the input's format: Vorbis as well as WAV
+    const fs::path vorbis = folder / "in.ogg";
+    ASSERT_TRUE(writeSound(vorbis, colouredStereo(48000, 1.0), 2, 48000, SF_FORMAT_OGG | SF_FORMAT_VORBIS));
+    for (const fs::path& in : {input, vorbis})
+    {
+        const HostRun run = host({"render", in, "/dev/full"});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, "aubrevane-host: could not write /dev/full: no space left on device\n");
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+struct NamedFormat
+{
+    int input;              // the input's libsndfile format
+    const char* outputName; // in the test folder
+    int written;            // the format the output must be read back in
+    bool samplesMayChange;  // the host says so in one line
+};
+
+TEST_F(HostRender, AnOutputsNameChoosesItsFormatAndTheNearestSampleFormat)
+{
+    const NamedFormat cases[] = {
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, false},
+        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, true},
+        {SF_FORMAT_FLAC | SF_FORMAT_PCM_24, "OUT.AIF", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, false},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, "out.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, true},
+        {SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, "out.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, false},
+        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "out", SF_FORMAT_WAV | SF_FORMAT_FLOAT, false},
+    };
+    for (const auto& [inputFormat, outputName, written, samplesMayChange] : cases)
+    {
+        SCOPED_TRACE(outputName);
+        const fs::path in = folder / "in.sound", out = folder / outputName;
+        if (!writeSound(in, colouredStereo(44100, 1.0), 2, 44100, inputFormat))
+        {
+            EXPECT_EQ(inputFormat & SF_FORMAT_TYPEMASK, SF_FORMAT_MPEG); // only MP3 is optional in libsndfile
+            continue;
+        }
+        const HostRun run = host({"render", in, out});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        Sound sound;
+        ASSERT_TRUE(readSound(out, sound));
+        EXPECT_EQ(sound.info.format, written);
+        if (samplesMayChange)
+            EXPECT_TRUE(run.err.starts_with("aubrevane-host: " + out.string() + " holds ") &&
+                        run.err.ends_with("; samples may change\n") && linesOf(run.err).size() == 1)
+                << run.err;
+        else
+            EXPECT_EQ(run.err, "");
+        fs::remove(out);
+    }
+}
+
+TEST_F(HostRender, AFlacDamagedInTheMiddleSaysWhereDecodingStopped)
+{
+    const fs::path damaged = folder / "damaged.flac";
+    ASSERT_TRUE(writeSound(damaged, colouredStereo(44100, 6.0), 2, 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+    {
+        std::fstream bytes(damaged, std::ios::in | std::ios::out | std::ios::binary);
+        bytes.seekp(static_cast<std::streamoff>(fs::file_size(damaged) * 2 / 5));
+        bytes << std::string(4000, 'Z');
+    }
+    const HostRun run = host({"render", damaged, output});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(std::regex_match(run.err, std::regex("aubrevane-host: " + damaged.string() +
+                                                     " is damaged: decoding stopped at 2\\.[0-9] s of 6\\.0 s; the "
+                                                     "rest was not rendered\n")))
+        << run.err;
+}
+
 TEST_F(HostRender, ASaveFailingAfterTheAudioGivesTheReasonAndSaysTheOutputWasWritten)
 {
     aubrevane::test::writeFileBytes(folder / "data" / "Aubrevane", "a file where the data folder should be");
@@ -566,6 +659,46 @@ TEST_F(HostRender, AMissingOrUnknownCommandListsEveryCommand)
             << run.err;
     }
 }
+
+/** A render whose output outgrows the file size limit of its process. */
+class HostWriteFailure : public HostRender, public testing::WithParamInterface<std::pair<const char*, int>>
+{
+};
+
+TEST_P(HostWriteFailure, GivesTheReasonInOneLineAndKeepsTheOldFile)
+{
+    const auto& [name, format] = GetParam();
+    SF_INFO info{};
+    info.channels = 2;
+    info.samplerate = 48000;
+    info.format = format;
+    if (!sf_format_check(&info))
+        GTEST_SKIP() << "this libsndfile cannot write " << name;
+    const fs::path old = folder / name, errors = folder / "errors.txt";
+    const std::string oldBytes(20000, 'o');
+    aubrevane::test::writeFileBytes(old, oldBytes);
+    constexpr rlim_t kLimitBytes = 16384; // above the old file, far below three seconds in any of the formats
+    ChildProcess render({AUBREVANE_HOST_EXE, "render", input, old}, errors,
+                        []
+                        {
+                            // with SIGXFSZ ignored, a write past the limit fails with EFBIG instead of killing
+                            signal(SIGXFSZ, SIG_IGN);
+                            const rlimit limit{kLimitBytes, kLimitBytes};
+                            setrlimit(RLIMIT_FSIZE, &limit);
+                        });
+    EXPECT_EQ(render.wait(), 1);
+    EXPECT_EQ(readText(errors), "aubrevane-host: could not write " + old.string() + ": file too large\n");
+    EXPECT_EQ(readText(old), oldBytes);
+    EXPECT_FALSE(leftoverPartials());
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, HostWriteFailure,
+                         testing::Values(std::pair{"old.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+                                         std::pair{"old.aiff", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
+                                         std::pair{"old.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+                                         std::pair{"old.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+                                         std::pair{"old.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III}),
+                         [](const auto& info) { return std::string(info.param.first).substr(4); });
 
 struct BadInput
 {
