@@ -3,6 +3,11 @@
 # Makes with sox the files it is not given (a bright reference, a dull and boomy input), then runs the stand-in host.
 #   scripts/demo.sh [REFERENCE [INPUT [OUTPUT]]]     (WAV, AIFF, FLAC or MP3; the output takes the input's format)
 set -euo pipefail
+# Relative names are taken from the folder the demo is run from, before it moves to the repository root.
+absolute() { case "$1" in /*) printf '%s\n' "$1" ;; *) printf '%s\n' "$PWD/$1" ;; esac; }
+given=()
+for file in "$@"; do given+=("$(absolute "$file")"); done
+set -- "${given[@]}"
 cd "$(dirname "$0")/.."
 # Every failure ends with a line saying what stopped the demo, also where the failing command printed nothing.
 trap 'status=$?; echo "demo: stopped: \"$BASH_COMMAND\" failed with exit status $status" >&2' ERR
