@@ -142,9 +142,7 @@ public:
         for (int tick = 0; tick < kSettleTicks; ++tick)
             settle();
 
-        saveState();
-        if (options.png)
-            writePicture(*options.png);
+        savePictureAndState();
         report();
     }
 
@@ -321,28 +319,29 @@ private:
         }
     }
 
-    void saveState()
-    {
-        if (!options.stateOut)
-            return;
-        std::vector<std::uint8_t> state;
-        if (!plugin->saveState(state))
-            throw Failure{"could not take the plug-in's state"};
-        std::string error;
-        if (!stateOutput.writeWhole(std::string(state.begin(), state.end()), error))
-            throw Failure{error};
-    }
-
-    void writePicture(const std::string& path)
+    /** The picture goes to its partial file first, so one that cannot be written leaves the state unsaved too. */
+    void savePictureAndState()
     {
         IGraphics& g = ui();
         g.DrawFrame(true);
         g.DrawPendingTextEntry();
-        std::string error;
-        if (!g.WritePNG(pictureOutput.writePath().string()))
-            throw Failure{"could not write " + path};
+        std::string picture, error;
+        if (!g.EncodePNG(picture))
+            throw Failure{"could not draw the picture for " + *options.png};
+        const std::string stateNote =
+            options.stateOut ? "; --save-state " + *options.stateOut + " was not written" : std::string();
+        if (!pictureOutput.writeBytes(picture, error))
+            throw Failure{error + stateNote};
+        if (options.stateOut)
+        {
+            std::vector<std::uint8_t> state;
+            if (!plugin->saveState(state))
+                throw Failure{"could not take the plug-in's state; nothing was written"};
+            if (!stateOutput.writeWhole(std::string(state.begin(), state.end()), error))
+                throw Failure{error + "; --png " + *options.png + " was not written"};
+        }
         if (!pictureOutput.commit(error))
-            throw Failure{error};
+            throw Failure{error + (options.stateOut ? "; --save-state " + *options.stateOut + " was written" : "")};
     }
 
     void report()
@@ -525,7 +524,7 @@ int runEditorCommand(const std::vector<std::string>& arguments, const char* argv
             std::fputs(kEditorUsage, stdout);
             return 0;
         }
-        std::vector<NamedFile> written, read;
+        std::vector<NamedFile> written, read = {{bundleSource(options->bundle), bundlePath(options->bundle, argv0)}};
         for (const auto& [option, path] : {std::pair{"--png", options->png}, {"--save-state", options->stateOut}})
             if (path)
                 written.push_back({option, *path});

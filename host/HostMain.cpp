@@ -9,6 +9,7 @@
 #include "host/ProductOperations.h"
 #include "host/SoundFile.h"
 #include "host/StateFile.h"
+#include "wendlebrak/files/Files.h"
 
 #include <unistd.h>
 
@@ -32,10 +33,12 @@ namespace
 {
 
 using aubrevane::host::HostedPlugin;
+using aubrevane::host::NamedFile;
 using aubrevane::host::ParamInfo;
 using aubrevane::host::ProductOperations;
 using aubrevane::host::restoreStateFile;
 using aubrevane::host::SoundFile;
+using wendlebrak::files::systemReason;
 
 constexpr int kDefaultBlockFrames = 512;
 constexpr int kMaxBlockFrames = 8192;
@@ -49,7 +52,8 @@ struct Failure
     std::string message;
 };
 
-/** A render stopped by SIGINT or SIGTERM; the process ends with 128 plus the signal's number, as a shell reports. */
+/** A render stopped by SIGINT, SIGTERM or SIGHUP; the process ends with 128 plus the signal's number, as a shell
+ *  reports. */
 struct Interrupted
 {
     int signal;
@@ -66,7 +70,9 @@ extern "C" void noteStopSignal(int signal)
     stopSignal.store(signal);
 }
 
-/** Catches SIGINT and SIGTERM, except one the caller ignores (a background job's SIGINT, nohup), as a shell expects. */
+/** Catches SIGINT, SIGTERM and SIGHUP (a closed terminal), except one the caller ignores (a background job's SIGINT,
+ *  nohup), as a shell expects. The calls they interrupt are not restarted, so opening a named pipe nobody writes to
+ *  gives way to them. */
 void catchStopSignals()
 {
     struct sigaction action
@@ -74,8 +80,8 @@ void catchStopSignals()
     };
     action.sa_handler = noteStopSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGINT, SIGTERM})
+    action.sa_flags = 0;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
     {
         struct sigaction previous
         {
@@ -94,6 +100,13 @@ void stopIfSignalled(const std::string& written = {})
                                       : "interrupted after " + written + " was written; nothing more was saved"};
 }
 
+/** For a call a stop signal may have broken off: the stop is what the user hears of, not the broken call. */
+[[noreturn]] void failUnlessStopped(const std::string& message)
+{
+    stopIfSignalled();
+    throw Failure{message};
+}
+
 // A terminal's progress line ends without a newline while it is updated in place; a message after it starts anew.
 bool progressLineOpen = false;
 
@@ -104,18 +117,29 @@ void endProgressLine()
     progressLineOpen = false;
 }
 
-const char* const kUsage =
-    "usage:\n"
+const char* const kRenderUsage =
     "  aubrevane-host render IN OUT [--set NAME=VALUE ...] [--block N] [--learn] [--reference FILE]\n"
     "                               [--target NAME] [--save-target NAME] [--preset NAME] [--save-preset NAME]\n"
-    "                               [--state FILE] [--save-state FILE] [--yes] [--plugin BUNDLE]\n"
-    "  aubrevane-host params | targets | presets | status | check-updates [--plugin BUNDLE]\n"
-    "  aubrevane-host editor --png OUT.png [--scale S] [--click X,Y ...] ... (editor alone lists its options)\n"
-    "  aubrevane-host editor --window [--play IN.wav] [--state FILE] [--scale S] [--yes] [--plugin BUNDLE]\n"
-    "The bundle is found next to this program, or named by --plugin or $AUBREVANE_PLUGIN.\n"
-    "Questions from the plug-in are answered No unless --yes is given.\n";
+    "                               [--state FILE] [--save-state FILE] [--yes] [--plugin BUNDLE]\n";
+const char* const kBundleNote =
+    "The bundle is found next to this program, or named by --plugin or $AUBREVANE_PLUGIN.\n";
+const char* const kQuestionsNote = "Questions from the plug-in are answered No unless --yes is given.\n";
 
 const std::vector<std::string> kCommands = {"render", "params", "targets", "presets", "status", "check-updates"};
+
+/** The usage of one command, or of every command for any other word. */
+std::string usage(const std::string& command)
+{
+    if (command == "render")
+        return std::string("usage:\n") + kRenderUsage + kBundleNote + kQuestionsNote;
+    if (std::find(kCommands.begin(), kCommands.end(), command) != kCommands.end())
+        return "usage:\n  aubrevane-host " + command + " [--plugin BUNDLE]\n" + kBundleNote;
+    return std::string("usage:\n") + kRenderUsage +
+           "  aubrevane-host params | targets | presets | status | check-updates [--plugin BUNDLE]\n"
+           "  aubrevane-host editor --png OUT.png [--scale S] [--click X,Y ...] ... (editor alone lists its options)\n"
+           "  aubrevane-host editor --window [--play IN.wav] [--state FILE] [--scale S] [--yes] [--plugin BUNDLE]\n" +
+           kBundleNote + kQuestionsNote;
+}
 
 struct Options
 {
@@ -222,8 +246,10 @@ Options parseOptions(int argc, char** argv)
         (!options.settings.empty() || options.learn || options.stateIn || options.stateOut || options.needsProduct() ||
          options.yes || options.blockFrames != kDefaultBlockFrames))
         throw Failure{options.command + " takes only --plugin"};
-    if (options.savePreset && options.savePreset->find_first_not_of(" \t") == std::string::npos)
-        throw Failure{"nothing was rendered or saved: the name given to --save-preset is empty"};
+    for (const auto& [option, name] :
+         {std::pair{"--save-target", options.saveTarget}, {"--save-preset", options.savePreset}})
+        if (name && name->find_first_not_of(" \t") == std::string::npos)
+            throw Failure{std::string("nothing was rendered or saved: the name given to ") + option + " is empty"};
     return options;
 }
 
@@ -359,7 +385,10 @@ int render(const Options& options, const char* argv0)
     catchStopSignals();
 
     std::string error;
-    std::vector<aubrevane::host::NamedFile> written = {{"OUT", outPath}}, read = {{"IN", inPath}};
+    std::vector<NamedFile> written = {{"OUT", outPath}};
+    std::vector<NamedFile> read = {
+        {"IN", inPath},
+        {aubrevane::host::bundleSource(options.bundle), aubrevane::host::bundlePath(options.bundle, argv0).string()}};
     if (options.stateOut)
         written.push_back({"--save-state", *options.stateOut});
     if (options.reference)
@@ -368,13 +397,16 @@ int render(const Options& options, const char* argv0)
         read.push_back({"--state", *options.stateIn});
     if (!aubrevane::host::checkNoClash(written, read, error))
         throw Failure{error};
+    // the plug-in's decoder would only say it could not read the file
+    if (options.reference && ::access(options.reference->c_str(), F_OK) != 0)
+        throw Failure{"could not learn from " + *options.reference + ": " + systemReason(errno)};
     aubrevane::host::OutputFile output, stateOutput;
     if (!output.prepare(outPath, error) || (options.stateOut && !stateOutput.prepare(*options.stateOut, error)))
         throw Failure{error};
 
     SoundFile input;
     if (!input.openRead(inPath, error))
-        throw Failure{error};
+        failUnlessStopped(error); // a stop signal breaks the open of a named pipe nobody writes to
     const SF_INFO info = input.info();
     if (info.channels != 1 && info.channels != 2)
         throw Failure{inPath + " has " + std::to_string(info.channels) +
@@ -384,6 +416,15 @@ int render(const Options& options, const char* argv0)
     // Aubrevane's own operations, so every render ends with the status line; another bundle renders without them
     std::unique_ptr<ProductOperations> product =
         options.needsProduct() ? attachProduct(*plugin) : ProductOperations::attach(*plugin, error);
+    // the preset and target files are found by name only now, through the plug-in's own lists
+    std::vector<NamedFile> loaded;
+    if (options.preset)
+        loaded.push_back({"--preset", product->presetFile(*options.preset).string()});
+    if (options.target)
+        loaded.push_back({"--target", product->targetFile(*options.target).string()});
+    std::erase_if(loaded, [](const NamedFile& file) { return file.path.empty(); }); // unknown, or a factory target
+    if (!aubrevane::host::checkNoClash(written, loaded, error))
+        throw Failure{error};
     // The idle tick after a state or preset takes the sound the preset mark compares with, as a host's timer would
     // before the user changes anything; the changes below then mark the preset modified.
     if (options.stateIn)
@@ -449,7 +490,7 @@ int render(const Options& options, const char* argv0)
             break;
         }
         if (got < 0)
-            throw Failure{"could not read " + inPath + ": " + input.lastError()};
+            failUnlessStopped("could not read " + inPath + ": " + input.lastError());
         if (got == 0)
         {
             cutShort = cutShort || input.endedShort(done);
@@ -467,7 +508,7 @@ int render(const Options& options, const char* argv0)
         if (sound.clipsOvers())
             clipped.add(interleaved.data(), static_cast<std::size_t>(frames) * channels);
         if (!sound.write(interleaved.data(), frames, error))
-            throw Failure{"could not write " + outPath + ": " + error};
+            failUnlessStopped("could not write " + outPath + ": " + error);
 
         done += frames;
         sinceIdle += frames;
@@ -544,6 +585,9 @@ int render(const Options& options, const char* argv0)
 
 int main(int argc, char** argv)
 {
+    // A file size limit then fails the write with EFBIG, which is reported and cleaned up like any failed write,
+    // instead of killing the host with its partial output left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc >= 2 && std::strcmp(argv[1], "editor") == 0)
         return aubrevane::host::runEditorCommand({argv + 2, argv + argc}, argv[0]);
     try
@@ -551,7 +595,7 @@ int main(int argc, char** argv)
         const Options options = parseOptions(argc, argv);
         if (options.help)
         {
-            std::fputs(kUsage, stdout);
+            std::fputs(usage(options.command).c_str(), stdout);
             return 0;
         }
         if (options.command == "render")
@@ -589,7 +633,7 @@ int main(int argc, char** argv)
         endProgressLine();
         std::fprintf(stderr, "aubrevane-host: %s\n", failure.message.c_str());
         if (failure.message.rfind("no command", 0) == 0)
-            std::fputs(kUsage, stderr);
+            std::fputs(usage({}).c_str(), stderr);
         return 1;
     }
     catch (const std::exception& exception)

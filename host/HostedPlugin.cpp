@@ -20,6 +20,13 @@ namespace
 
 const char* const kFactoryName = "Aubrevane_Factory";
 
+/** $AUBREVANE_PLUGIN when it is set and not empty, else null. */
+const char* bundleVariable()
+{
+    const char* named = std::getenv("AUBREVANE_PLUGIN");
+    return named != nullptr && named[0] != '\0' ? named : nullptr;
+}
+
 using FactoryProc = AudioComponentPlugInInterface* (*)(const AudioComponentDescription*);
 
 std::string statusText(OSStatus status)
@@ -282,13 +289,25 @@ void* HostedPlugin::object() const
 
 std::filesystem::path bundlePath(const std::optional<std::string>& chosen, const char* argv0)
 {
+    // dlopen searches the library path for a name without a slash; the user means the file in this folder
+    const auto asFile = [](const std::string& name)
+    { return name.find('/') == std::string::npos ? std::filesystem::path(".") / name : std::filesystem::path(name); };
     if (chosen)
-        return *chosen;
-    if (const char* named = std::getenv("AUBREVANE_PLUGIN"); named != nullptr && named[0] != '\0')
-        return named;
+        return asFile(*chosen);
+    if (const char* named = bundleVariable())
+        return asFile(named);
     std::error_code ignored;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
     return (self.empty() ? std::filesystem::path(argv0) : self).parent_path() / "Aubrevane.so";
+}
+
+std::string bundleSource(const std::optional<std::string>& chosen)
+{
+    if (chosen)
+        return "--plugin";
+    if (bundleVariable() != nullptr)
+        return "$AUBREVANE_PLUGIN";
+    return "the plug-in bundle";
 }
 
 } // namespace aubrevane::host

@@ -92,7 +92,10 @@ private:
     std::unique_ptr<Impl> impl;
 };
 
-/** The bundle `chosen` names (--plugin), else $AUBREVANE_PLUGIN, else the one next to this program. */
+/** The bundle `chosen` names (--plugin), else $AUBREVANE_PLUGIN, else the one next to this program; a name without a
+ *  slash is a file in the current folder. */
 std::filesystem::path bundlePath(const std::optional<std::string>& chosen, const char* argv0);
+/** What chose the bundle, as messages name it: "--plugin", "$AUBREVANE_PLUGIN" or "the plug-in bundle". */
+std::string bundleSource(const std::optional<std::string>& chosen);
 
 } // namespace aubrevane::host

@@ -17,7 +17,21 @@ namespace
 namespace fs = std::filesystem;
 using wendlebrak::files::systemReason;
 
-constexpr int kMaxLinkHops = 40; // as the kernel's own limit, so a loop of links ends
+constexpr int kMaxLinkHops = 40;              // as the kernel's own limit, so a loop of links ends
+constexpr std::size_t kFallbackNameMax = 255; // NAME_MAX, for a folder that does not tell its own
+constexpr int kPartialAttempts = 100;
+constexpr mode_t kNewFileMode = 0666; // less the umask, as any program creates a file
+
+/** `name` cut to at most `bytes` bytes, never inside a UTF-8 sequence. */
+std::string fittingStem(const std::string& name, std::size_t bytes)
+{
+    if (name.size() <= bytes)
+        return name;
+    std::size_t cut = bytes;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return name.substr(0, cut);
+}
 
 /** The file `path` finally names: every symbolic link followed, also a dangling one, whose target is then created. */
 fs::path resolveLinks(const std::string& path)
@@ -124,20 +138,47 @@ bool OutputFile::prepare(const std::string& path, std::string& error)
         return fail(nodeKind(status.st_mode));
     inPlace = exists && S_ISCHR(status.st_mode);
     target = inPlace ? fs::path(path) : resolveLinks(path);
-    if (!exists)
-    {
-        // a new file: its folder must take it, so a render is not lost at the end to a missing or closed folder
-        const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-        if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-            return fail(systemReason(errno));
-    }
     // as the effective user opens it, so a read-only file is refused though the folder would let it be replaced
-    else if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return fail(systemReason(errno));
-    else if (!inPlace)
+    if (inPlace)
+    {
+        partial = target;
+        return true;
+    }
+    if (exists)
         old = status;
-    partial = inPlace ? target : fs::path(target.string() + "." + std::to_string(getpid()) + ".partial");
-    return true;
+    // The partial file is made now, so a folder that takes no new file (missing, closed, read-only, /proc) is found
+    // before the audio rather than after it.
+    const int failure = createPartial();
+    return failure == 0 || fail(systemReason(failure));
+}
+
+int OutputFile::createPartial()
+{
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    const std::size_t nameMax = longest > 0 ? static_cast<std::size_t>(longest) : kFallbackNameMax;
+    const std::string name = target.filename().string();
+    for (int attempt = 0; attempt < kPartialAttempts; ++attempt)
+    {
+        // O_EXCL keeps the name unique when two outputs shortened to the same stem
+        const std::string suffix =
+            "." + std::to_string(getpid()) + (attempt > 0 ? "-" + std::to_string(attempt) : std::string()) + ".partial";
+        const fs::path candidate =
+            folder / (fittingStem(name, nameMax > suffix.size() ? nameMax - suffix.size() : 0) + suffix);
+        const int descriptor =
+            ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
+        if (descriptor >= 0)
+        {
+            ::close(descriptor);
+            partial = candidate;
+            return 0;
+        }
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
 }
 
 bool OutputFile::commit(std::string& error)
@@ -157,10 +198,10 @@ bool OutputFile::commit(std::string& error)
     return true;
 }
 
-bool OutputFile::writeWhole(const std::string& bytes, std::string& error)
+bool OutputFile::writeBytes(const std::string& bytes, std::string& error)
 {
-    const int flags = O_WRONLY | O_CLOEXEC | (inPlace ? 0 : O_CREAT | O_TRUNC | O_NOFOLLOW);
-    const int descriptor = ::open(partial.c_str(), flags, 0666);
+    const int flags = O_WRONLY | O_CLOEXEC | (inPlace ? 0 : O_TRUNC | O_NOFOLLOW);
+    const int descriptor = ::open(partial.c_str(), flags);
     int failure = descriptor < 0 ? errno : 0;
     for (std::size_t done = 0; failure == 0 && done < bytes.size();)
     {
@@ -181,7 +222,12 @@ bool OutputFile::writeWhole(const std::string& bytes, std::string& error)
         error = "could not write " + named + ": " + systemReason(failure);
         return false;
     }
-    return commit(error);
+    return true;
+}
+
+bool OutputFile::writeWhole(const std::string& bytes, std::string& error)
+{
+    return writeBytes(bytes, error) && commit(error);
 }
 
 } // namespace aubrevane::host

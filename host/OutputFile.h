@@ -26,10 +26,10 @@ struct NamedFile
 
 /**
  * An output a command replaces. A regular file (or what a symbolic link leads to; the link stays) is written under
- * a partial name beside it and renamed over it, keeping its owner, group and permission bits; a character device such
- * as /dev/null is written in place and never removed; a pipe, socket, block device or folder is refused before anything
- * opens it, so a pipe without a reader cannot hang the host. The partial file goes when the object does, unless
- * commit() renamed it.
+ * a partial name beside it (shortened to fit the folder's name limit) and renamed over it, keeping its owner,
+ * group and permission bits; a character device such as /dev/null is written in place and never removed; a pipe,
+ * socket, block device or folder is refused before anything opens it, so a pipe without a reader cannot hang the host.
+ * The partial file is made by prepare() and goes when the object does, unless commit() renamed it.
  */
 class OutputFile
 {
@@ -39,16 +39,21 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    /** Checks `path` without creating anything; false with "could not write PATH: reason". */
+    /** Checks `path` and makes the empty partial file beside it; false with "could not write PATH: reason". */
     [[nodiscard]] bool prepare(const std::string& path, std::string& error);
     /** Where the contents go: the partial file, or the device itself. */
     const std::filesystem::path& writePath() const { return partial; }
     /** Puts the written partial file in place; nothing to do for a device. */
     [[nodiscard]] bool commit(std::string& error);
+    /** Writes `bytes` to writePath() without committing them. */
+    [[nodiscard]] bool writeBytes(const std::string& bytes, std::string& error);
     /** Writes `bytes` to writePath(), then commits. */
     [[nodiscard]] bool writeWhole(const std::string& bytes, std::string& error);
 
 private:
+    /** Makes a new empty partial file beside the target; 0, else the errno of the failure. */
+    int createPartial();
+
     std::string named;              // as the user gave it, for messages
     std::filesystem::path target;   // links resolved
     std::filesystem::path partial;  // equals target when written in place

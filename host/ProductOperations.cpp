@@ -125,6 +125,14 @@ bool ProductOperations::loadTarget(const std::string& name, std::string& error)
     return false;
 }
 
+std::filesystem::path ProductOperations::targetFile(const std::string& name) const
+{
+    for (const auto& target : allTargets())
+        if (target.name == name)
+            return target.path;
+    return {};
+}
+
 bool ProductOperations::saveTarget(const std::string& name, std::string& error)
 {
     return withEditor([&] { product.saveTarget(name); }, error);
@@ -145,6 +153,14 @@ bool ProductOperations::loadPreset(const std::string& name, std::string& error)
             return withEditor([&] { product.loadPreset(preset); }, error);
     error = "no preset named \"" + name + "\" (aubrevane-host presets lists them)";
     return false;
+}
+
+std::filesystem::path ProductOperations::presetFile(const std::string& name) const
+{
+    for (const auto& preset : product.savedPresets())
+        if (preset.name == name)
+            return preset.file;
+    return {};
 }
 
 bool ProductOperations::savePreset(const std::string& name, std::string& error)

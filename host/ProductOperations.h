@@ -2,6 +2,7 @@
 
 #include "host/HostedPlugin.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,10 +42,14 @@ public:
     /** The factory targets, then the user's. */
     std::vector<std::string> targetNames() const;
     [[nodiscard]] bool loadTarget(const std::string& name, std::string& error);
+    /** The file loadTarget(name) reads; empty for a factory target or an unknown name. */
+    std::filesystem::path targetFile(const std::string& name) const;
     [[nodiscard]] bool saveTarget(const std::string& name, std::string& error);
 
     std::vector<std::string> presetNames() const;
     [[nodiscard]] bool loadPreset(const std::string& name, std::string& error);
+    /** The file loadPreset(name) reads; empty for an unknown name. */
+    std::filesystem::path presetFile(const std::string& name) const;
     [[nodiscard]] bool savePreset(const std::string& name, std::string& error);
 
     /** The editor's status line after one idle tick. */

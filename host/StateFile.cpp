@@ -1,9 +1,11 @@
 #include "host/StateFile.h"
 
 #include "host/HostedPlugin.h"
+#include "plugin/StateChunk.h"
 #include "wendlebrak/files/Files.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -46,6 +48,17 @@ bool readStateFile(const std::string& path, std::vector<std::uint8_t>& state, st
     return false;
 }
 
+/** The version field after the tag, a little-endian 32-bit integer as the plug-in writes it; 0 when cut off. */
+std::int64_t stateVersion(const std::vector<std::uint8_t>& state)
+{
+    if (state.size() < 8)
+        return 0;
+    std::uint32_t field = 0;
+    for (int i = 3; i >= 0; --i)
+        field = (field << 8) | state[4 + i];
+    return static_cast<std::int32_t>(field);
+}
+
 } // namespace
 
 bool restoreStateFile(HostedPlugin& plugin, const std::string& path, std::string& error)
@@ -53,6 +66,12 @@ bool restoreStateFile(HostedPlugin& plugin, const std::string& path, std::string
     std::vector<std::uint8_t> state;
     if (!readStateFile(path, state, error))
         return false;
+    if (const std::int64_t version = stateVersion(state); version > aubrevane::plugin::kStateVersion)
+    {
+        error = path + ": the state was saved by a newer version (state version " + std::to_string(version) +
+                "); this one reads up to version " + std::to_string(aubrevane::plugin::kStateVersion);
+        return false;
+    }
     if (plugin.restoreState(state))
         return true;
     error = path + ": the state is damaged";

@@ -4,6 +4,11 @@
 #   scripts/demo.sh [REFERENCE [INPUT [OUTPUT]]]     (WAV, AIFF, FLAC or MP3; OUTPUT's extension chooses its format,
 #                                                     and without one it takes the input's)
 set -euo pipefail
+# Relative names are taken from the folder the demo is run from, before it moves to the repository root.
+absolute() { case "$1" in /*) printf '%s\n' "$1" ;; *) printf '%s\n' "$PWD/$1" ;; esac; }
+given=()
+for file in "$@"; do given+=("$(absolute "$file")"); done
+set -- "${given[@]}"
 cd "$(dirname "$0")/.."
 # Every failure ends with a line saying what stopped the demo, also where the failing command printed nothing.
 trap 'status=$?; echo "demo: stopped: \"$BASH_COMMAND\" failed with exit status $status" >&2' ERR

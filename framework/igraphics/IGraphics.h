@@ -260,9 +260,8 @@ public:
     /** Polls IsDirty() on every control in attach order; when any is dirty (or `force`), draws every visible
      *  control in attach order into a cleared image. Returns whether it drew. */
     bool DrawFrame(bool force = false);
-    /** Writes the image to `path` itself, a file or a device such as /dev/null; a caller replacing a file writes a
-     *  partial file beside it and renames that. */
-    [[nodiscard]] bool WritePNG(const std::string& path) const;
+    /** The image as the bytes of a PNG file, for the caller to write as it writes any file. */
+    [[nodiscard]] bool EncodePNG(std::string& bytes) const;
     /** The pixel at image coordinates (x, y), not premultiplied; transparent outside the image. */
     IColor GetPixel(int x, int y) const;
     /** Copies the whole image as premultiplied 32-bit ARGB rows (alpha in the top byte), `stride` bytes apart,

@@ -649,12 +649,16 @@ void IGraphics::DrawPendingTextEntry()
     cairo_surface_flush(backend->surface);
 }
 
-bool IGraphics::WritePNG(const std::string& path) const
+bool IGraphics::EncodePNG(std::string& bytes) const
 {
-    if (path.empty())
-        return false;
+    bytes.clear();
     cairo_surface_flush(backend->surface);
-    return cairo_surface_write_to_png(backend->surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    const auto append = [](void* closure, const unsigned char* data, unsigned int length)
+    {
+        static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+        return CAIRO_STATUS_SUCCESS;
+    };
+    return cairo_surface_write_to_png_stream(backend->surface, append, &bytes) == CAIRO_STATUS_SUCCESS;
 }
 
 void IGraphics::CopyPixels(unsigned char* destination, int stride) const

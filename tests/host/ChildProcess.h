@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,24 @@ public:
 
     void sendSignal(int number) const { kill(pid, number); }
 
+    /** The exit code once the program has ended within `milliseconds` (-1 when it did not end normally); nothing
+     *  while it still runs. */
+    std::optional<int> waitUpTo(int milliseconds)
+    {
+        for (int waited = 0;; waited += kPollMilliseconds)
+        {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid)
+            {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            if (waited >= milliseconds)
+                return std::nullopt;
+            usleep(kPollMilliseconds * 1000);
+        }
+    }
+
     /** The exit code, or -1 when it did not end normally. */
     int wait()
     {
@@ -60,6 +79,7 @@ public:
     }
 
 private:
+    static constexpr int kPollMilliseconds = 5;
     pid_t pid = -1;
 };
 

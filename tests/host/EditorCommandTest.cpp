@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "support/FileBytes.h"
 #include "support/OfflineUpdateCheck.h"
 #include "support/RunProgram.h"
@@ -7,6 +8,7 @@
 
 #include <cairo.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -317,12 +319,33 @@ TEST_F(EditorCommand, AnOutputNamingAnInputOrAnotherOutputIsRefusedAndNothingIsW
          "--save-state and --state name the same file"},
         {{"--png", in("x.png"), "--save-state", in("x.png")}, "--png and --save-state name the same file"},
         {{"--png", in("x.png"), "--click", "526,64", "--file", in("x.png")}, "--png and --file name the same file"},
+        {{"--png", in("x.png"), "--save-state", sound, "--plugin", sound},
+         "--save-state and --plugin name the same file"},
     };
     for (const FailingRun& c : cases)
         expectFails(c);
     EXPECT_EQ(aubrevane::test::readText(state), stateBytes);
     EXPECT_EQ(aubrevane::test::readText(sound), soundBytes);
     EXPECT_FALSE(fs::exists(in("x.png")));
+}
+
+TEST_F(EditorCommand, APictureThatCannotBeWrittenSaysWhyAndThatTheStateWasNotWritten)
+{
+    const fs::path errors = folder / "errors.txt";
+    aubrevane::test::ChildProcess run(
+        {AUBREVANE_HOST_EXE, "editor", "--png", in("x.png"), "--save-state", in("s.state")}, errors,
+        []
+        {
+            const rlimit limit{4096, 4096}; // the state fits, the picture does not
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    EXPECT_EQ(run.wait(), 1);
+    EXPECT_EQ(aubrevane::test::readText(errors), "aubrevane-host: could not write " + in("x.png") +
+                                                     ": file too large; --save-state " + in("s.state") +
+                                                     " was not written\n");
+    EXPECT_FALSE(fs::exists(in("s.state")));
+    for (const auto& entry : fs::directory_iterator(folder))
+        EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
 }
 
 TEST_F(EditorCommand, ThePictureGoesThroughALinkOrIntoADevice)

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <regex>
@@ -267,14 +268,6 @@ TEST_F(HostRender, PresetLoadedBackSavesTheSameStateBytes)
     const HostRun load = host({"render", input, output, "--preset", "Edges", "--save-state", loaded});
     ASSERT_EQ(load.exitCode, 0) << load.err;
     EXPECT_EQ(readText(loaded), readText(saved));
-}
-
-TEST_F(HostRender, FailedReferenceLeavesNoOutput)
-{
-    const HostRun run = host({"render", input, output, "--reference", (folder / "absent.wav").string()});
-    EXPECT_NE(run.exitCode, 0);
-    EXPECT_EQ(run.err.rfind("aubrevane-host: could not learn from ", 0), 0u) << run.err;
-    EXPECT_FALSE(fs::exists(output));
 }
 
 /** The preset-modified flag a saved state ends with. */
@@ -598,7 +591,7 @@ TEST_F(HostRender, LearningThatNeverFinishesSaysSoAndKeepsTheTarget)
     EXPECT_NE(finished.out.find("target: learned from input"), std::string::npos) << finished.out;
 }
 
-TEST_F(HostRender, EveryFormOfHelpPrintsTheUsageOnStdout)
+TEST_F(HostRender, EveryFormOfHelpPrintsTheUsageOnStdoutAndACommandsHelpOnlyItsOwn)
 {
     for (const std::string form :
          {"--help", "-h", "help", "render --help", "params -h", "targets --help", "presets --help", "status --help",
@@ -608,9 +601,20 @@ TEST_F(HostRender, EveryFormOfHelpPrintsTheUsageOnStdout)
         const HostRun run = host({std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()});
         EXPECT_EQ(run.exitCode, 0) << form;
         EXPECT_EQ(run.out.rfind("usage:", 0), 0u) << form << ": " << run.out;
-        EXPECT_NE(run.out.find(form.starts_with("editor") ? "--png OUT.png" : "render IN OUT"), std::string::npos)
-            << form << ": " << run.out;
         EXPECT_EQ(run.err, "") << form;
+        if (form.find(' ') == std::string::npos)
+        {
+            EXPECT_NE(run.out.find("render IN OUT"), std::string::npos) << run.out;
+            EXPECT_NE(run.out.find("editor --window"), std::string::npos) << run.out;
+            continue;
+        }
+        const std::string command = "aubrevane-host " + form.substr(0, form.find(' ')) + " ";
+        EXPECT_NE(run.out.find(command), std::string::npos) << form << ": " << run.out;
+        for (const std::string& line : linesOf(run.out)) // every usage line is the command's own
+        {
+            if (line.find("aubrevane-host ") != std::string::npos)
+                EXPECT_NE(line.find(command), std::string::npos) << form << ": " << line;
+        }
     }
 }
 
@@ -624,17 +628,23 @@ TEST_F(HostRender, ProgressWithoutATerminalIsAFewPlainLines)
     EXPECT_LE(std::count(run.err.begin(), run.err.end(), '\n'), 5) << run.err;
 }
 
+/** A test run as a background job, or under nohup, would otherwise hand down an ignored SIGINT or SIGHUP. */
+void defaultStopSignals()
+{
+    signal(SIGINT, SIG_DFL);
+    signal(SIGHUP, SIG_DFL);
+}
+
 TEST_F(HostRender, AnInterruptedRenderLeavesNoPartialOutputAndSavesNothing)
 {
     // ten minutes in blocks of one frame, so the render is still running when the signal arrives
     ASSERT_TRUE(writeSound(input, std::vector<double>(8000 * 600, 0.1), 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
     const fs::path state = folder / "saved.state", errors = folder / "errors.txt";
-    for (const auto& [sent, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}})
+    for (const auto& [sent, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129}})
     {
-        // a test run as a background job would otherwise hand down an ignored SIGINT
         ChildProcess render({AUBREVANE_HOST_EXE, "render", input, output, "--block", "1", "--save-preset", "Mine",
                              "--save-state", state},
-                            errors, [] { signal(SIGINT, SIG_DFL); });
+                            errors, defaultStopSignals);
         for (int i = 0; i < 2000 && !leftoverPartials(); ++i)
             usleep(5000);
         EXPECT_TRUE(leftoverPartials());
@@ -646,6 +656,62 @@ TEST_F(HostRender, AnInterruptedRenderLeavesNoPartialOutputAndSavesNothing)
         EXPECT_FALSE(fs::exists(state));
         EXPECT_TRUE(linesOf(host({"presets"}).out).empty());
     }
+}
+
+TEST_F(HostRender, AStopSignalEndsARenderWaitingForANamedPipeNobodyWritesTo)
+{
+    const fs::path pipe = folder / "pipe.wav";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    for (const auto& [sent, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}})
+    {
+        ChildProcess render({AUBREVANE_HOST_EXE, "render", pipe, output}, folder / "errors.txt", defaultStopSignals);
+        for (int i = 0; i < 2000 && !leftoverPartials(); ++i) // the output is prepared just before the input opens
+            usleep(5000);
+        // a signal may come just before the open starts; a repeated one finds it under way
+        std::optional<int> code;
+        for (int i = 0; i < 500 && !code; ++i)
+        {
+            render.sendSignal(sent);
+            code = render.waitUpTo(10);
+        }
+        if (!code)
+            render.sendSignal(SIGKILL);
+        EXPECT_EQ(code, status) << "signal " << sent;
+        EXPECT_FALSE(leftoverPartials());
+        EXPECT_FALSE(fs::exists(output));
+    }
+}
+
+TEST_F(HostRender, AFileSizeLimitFailsTheWriteWithOneLineAndLeavesNoPartial)
+{
+    const fs::path state = folder / "saved.state", errors = folder / "errors.txt";
+    ChildProcess render({AUBREVANE_HOST_EXE, "render", input, output, "--save-state", state}, errors,
+                        []
+                        {
+                            const rlimit limit{64 * 1024, 64 * 1024}; // the 3 s input is over a megabyte
+                            setrlimit(RLIMIT_FSIZE, &limit);
+                        });
+    EXPECT_EQ(render.wait(), 1);
+    const std::string message = readText(errors);
+    EXPECT_EQ(message.rfind("aubrevane-host: could not write " + output.string() + ": ", 0), 0u) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    EXPECT_FALSE(leftoverPartials());
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_FALSE(fs::exists(state));
+}
+
+TEST_F(HostRender, OutputNamesAtTheFoldersLimitRenderAndSave)
+{
+    // both partial names are shortened to the same stem, and still apart
+    const std::string stem(240, 'a');
+    const fs::path longOutput = folder / (stem + "-output.wav"), longState = folder / (stem + "-saved.state");
+    const HostRun run = host({"render", input, longOutput, "--save-state", longState});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    Sound sound;
+    ASSERT_TRUE(readSound(longOutput, sound));
+    EXPECT_EQ(sound.info.frames, 3 * 48000);
+    EXPECT_EQ(readText(longState).substr(0, 4), "1SVA");
+    EXPECT_FALSE(leftoverPartials());
 }
 
 TEST_F(HostRender, AMissingOrUnknownCommandListsEveryCommand)
@@ -721,13 +787,20 @@ TEST_P(HostBadInput, FailsWithOneLineAndLeavesTheOldOutputAlone)
         old << "old output";
     }
     std::ofstream(folder / "text.wav") << "this is not audio";
+    std::string newer = "1SVA";
+    newer += std::string{7, 0, 0, 0} + std::string(120, '\0');
+    aubrevane::test::writeFileBytes(folder / "newer.state", newer);
+    aubrevane::test::writeFileBytes(folder / "data/Aubrevane/Presets/Q.avpreset",
+                                    "Aubrevane preset 1\nname=Q\nstate=MVNWQQ==\n");
+    aubrevane::test::writeFileBytes(folder / "data/Aubrevane/Targets/T.avtarget",
+                                    "Aubrevane target 1\nname=T\nbalance=0 0 0 0 0 0 0 0 0 0 0 0\n");
     ASSERT_TRUE(writeSound(folder / "three.wav", std::vector<double>(3 * 480, 0.1), 3, 48000,
                            SF_FORMAT_WAV | SF_FORMAT_PCM_16));
 
     const auto folderBytes = [this]
     {
         std::map<fs::path, std::string> bytes;
-        for (const auto& entry : fs::directory_iterator(folder))
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
             if (entry.is_regular_file())
                 bytes[entry.path()] = readText(entry.path());
         return bytes;
@@ -775,7 +848,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"state into a missing folder",
                  {"--save-state", "@absent/s.state"},
                  "absent/s.state: no such file or directory"},
-        BadInput{"folder is a file", {}, "not a directory", "in.wav", "text.wav/out.wav"}),
+        BadInput{"folder is a file", {}, "not a directory", "in.wav", "text.wav/out.wav"},
+        BadInput{"state where no file can be made", {"--save-state", "/proc/x.state"}, "could not write /proc/x.state"},
+        BadInput{"output over the bundle", {"--plugin", "@out.wav"}, "OUT and --plugin name the same file"},
+        BadInput{"output over the preset",
+                 {"--preset", "Q"},
+                 "OUT and --preset name the same file",
+                 "in.wav",
+                 "data/Aubrevane/Presets/Q.avpreset"},
+        BadInput{"state over the target",
+                 {"--target", "T", "--save-state", "@data/Aubrevane/Targets/T.avtarget"},
+                 "--save-state and --target name the same file"},
+        BadInput{"empty target name", {"--save-target", "  "}, "--save-target is empty"},
+        BadInput{"missing reference", {"--reference", "@absent.wav"}, "absent.wav: no such file or directory"},
+        BadInput{"newer state",
+                 {"--state", "@newer.state"},
+                 "newer.state: the state was saved by a newer version (state version 7); this one reads up to "
+                 "version 5"}),
     [](const auto& info)
     {
         std::string name = info.param.what;

@@ -1,12 +1,11 @@
 #include "framework/igraphics/ProbeControl.h"
 #include "support/GraphicsTestDelegate.h"
-#include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
+#include <string>
 
 using namespace iplug::igraphics;
 using aubrevane::test::EditorHarness;
@@ -17,11 +16,10 @@ namespace
 const IColor kRed{255, 200, 40, 40};
 
 /** Width and height from a PNG file's header. */
-std::pair<int, int> pngSize(const std::filesystem::path& path)
+std::pair<int, int> pngSize(const std::string& bytes)
 {
-    std::ifstream in(path, std::ios::binary);
     unsigned char header[24] = {};
-    in.read(reinterpret_cast<char*>(header), sizeof header);
+    std::copy_n(bytes.begin(), std::min(bytes.size(), sizeof header), header);
     auto be32 = [&](int at)
     { return (header[at] << 24) | (header[at + 1] << 16) | (header[at + 2] << 8) | header[at + 3]; };
     return {be32(16), be32(20)};
@@ -128,11 +126,10 @@ TEST(IGraphicsDrawing, PngOfAFrameAtOneAndAHalfIs1080By798)
 {
     EditorHarness editor(1, 1.5f);
     drawOnce(editor, [](IGraphics& g) { g.FillRect(kRed, {0, 0, 720, 532}); });
-    const auto path = aubrevane::test::testFolder() / "frame.png";
-    ASSERT_TRUE(editor.graphics->WritePNG(path.string()));
-    EXPECT_EQ(pngSize(path), std::make_pair(1080, 798));
+    std::string bytes;
+    ASSERT_TRUE(editor.graphics->EncodePNG(bytes));
+    EXPECT_EQ(pngSize(bytes), std::make_pair(1080, 798));
     EXPECT_EQ(editor.graphics->GetPixel(1079, 797), kRed);
-    EXPECT_FALSE(editor.graphics->WritePNG((aubrevane::test::testFolder() / "missing" / "x.png").string()));
 }
 
 TEST(IGraphicsDrawing, FramePollsEveryControlThenDrawsInAttachOrder)
