@@ -124,9 +124,6 @@ struct Descriptor
 
 } // namespace
 
-const std::string UpdateCheck::kOffFileText =
-    "The Wendlebrak plug-ins do not check for updates while this file is here.\n";
-
 std::filesystem::path defaultDirectory(const std::filesystem::path& dataBase)
 {
     return dataBase.is_absolute() ? dataBase / "Wendlebrak" : std::filesystem::path();

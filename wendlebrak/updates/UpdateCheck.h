@@ -125,8 +125,10 @@ public:
     /** Replaces the file atomically through a fresh temporary sibling; leaves no temporary behind on failure. */
     [[nodiscard]] static bool writeFile(const std::filesystem::path& path, const std::string& text);
 
-    /** The text of the off-switch file. */
-    static const std::string kOffFileText;
+    /** The text of the off-switch file. No object of static storage with a destructor: a second copy of the bundle
+     *  loaded into the same host would destroy the one the first copy's symbol names. */
+    static constexpr const char* kOffFileText =
+        "The Wendlebrak plug-ins do not check for updates while this file is here.\n";
 
     const Config config;
     mutable std::mutex mutex; // guards notice, enabled, generation and step; held only to copy them
