@@ -459,7 +459,7 @@ int render(const Options& options, const char* argv0)
 
     const auto format = aubrevane::host::chooseOutputFormat(outPath, info, error);
     SoundFile sound;
-    if (!format || !sound.openWrite(output.writePath(), format->info, error))
+    if (!format || !sound.openWrite(output.descriptor(), format->info, error))
         throw Failure{"could not write " + outPath + ": " + error};
 
     std::vector<double> interleaved(static_cast<std::size_t>(block) * channels);

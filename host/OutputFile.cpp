@@ -115,16 +115,18 @@ bool checkNoClash(const std::vector<NamedFile>& written, const std::vector<Named
 
 OutputFile::~OutputFile()
 {
-    if (!inPlace && !committed && !partial.empty())
+    if (file >= 0)
+        ::close(file);
+    if (!committed && !partial.empty())
         ::unlink(partial.c_str());
 }
 
 bool OutputFile::prepare(const std::string& path, std::string& error)
 {
     named = path;
-    const auto fail = [&](const std::string& reason)
+    const auto fail = [&](int reason)
     {
-        error = "could not write " + named + ": " + reason;
+        error = "could not write " + named + ": " + systemReason(reason);
         return false;
     };
     struct stat status
@@ -133,45 +135,58 @@ bool OutputFile::prepare(const std::string& path, std::string& error)
     // The kernel follows every link, /proc's fd links included (/dev/stdout onto a pipe has no file name to resolve).
     const bool exists = ::stat(path.c_str(), &status) == 0;
     if (!exists && errno != ENOENT)
-        return fail(systemReason(errno));
+        return fail(errno);
     if (exists && !S_ISREG(status.st_mode) && !S_ISCHR(status.st_mode))
-        return fail(nodeKind(status.st_mode));
+    {
+        error = "could not write " + named + ": " + nodeKind(status.st_mode);
+        return false;
+    }
     inPlace = exists && S_ISCHR(status.st_mode);
     target = inPlace ? fs::path(path) : resolveLinks(path);
     // as the effective user opens it, so a read-only file is refused though the folder would let it be replaced
     if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-        return fail(systemReason(errno));
+        return fail(errno);
     if (inPlace)
     {
-        partial = target;
-        return true;
+        file = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        return file >= 0 || fail(errno);
     }
     if (exists)
         old = status;
-    // The partial file is made now, so a folder that takes no new file (missing, closed, read-only, /proc) is found
-    // before the audio rather than after it.
-    const int failure = createPartial();
-    return failure == 0 || fail(systemReason(failure));
+    // The new file is made now, so a folder that takes no new file (missing, closed, read-only, /proc) is found
+    // before the audio rather than after it. Unnamed, it cannot outlive the process; commit() names it through /proc.
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const bool namesThroughProc = ::access("/proc/self/fd", F_OK) == 0;
+    if (namesThroughProc)
+        file = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode);
+    // a file system without unnamed files says so with one of these
+    if (file < 0 && namesThroughProc && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return fail(errno);
+    const int failure = file < 0 ? namePartial(true) : 0;
+    return failure == 0 || fail(failure);
 }
 
-int OutputFile::createPartial()
+int OutputFile::namePartial(bool create)
 {
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
     const std::size_t nameMax = longest > 0 ? static_cast<std::size_t>(longest) : kFallbackNameMax;
     const std::string name = target.filename().string();
+    const std::string unnamed = "/proc/self/fd/" + std::to_string(file);
     for (int attempt = 0; attempt < kPartialAttempts; ++attempt)
     {
-        // O_EXCL keeps the name unique when two outputs shortened to the same stem
+        // a name taken keeps them apart when two outputs shortened to the same stem
         const std::string suffix =
             "." + std::to_string(getpid()) + (attempt > 0 ? "-" + std::to_string(attempt) : std::string()) + ".partial";
         const fs::path candidate =
             folder / (fittingStem(name, nameMax > suffix.size() ? nameMax - suffix.size() : 0) + suffix);
-        const int descriptor =
-            ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
-        if (descriptor >= 0)
+        const int result =
+            create ? ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode)
+                   : ::linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW);
+        if (result >= 0)
         {
-            ::close(descriptor);
+            if (create)
+                file = result;
             partial = candidate;
             return 0;
         }
@@ -183,15 +198,26 @@ int OutputFile::createPartial()
 
 bool OutputFile::commit(std::string& error)
 {
-    if (inPlace)
-        return true;
-    // Only root may give the file to another owner; anyone else keeps what the system allows (EPERM). The owner
-    // goes first, as a change of owner clears the set-user-ID bit.
-    const bool ownerKept = !old || ::chown(partial.c_str(), old->st_uid, old->st_gid) == 0 || errno == EPERM;
-    if (!ownerKept || (old && ::chmod(partial.c_str(), old->st_mode & 07777) != 0) ||
-        ::rename(partial.c_str(), target.c_str()) != 0)
+    int failure = 0;
+    if (!inPlace)
     {
-        error = "could not write " + named + ": " + systemReason(errno);
+        // Only root may give the file to another owner; anyone else keeps what the system allows (EPERM). The owner
+        // goes first, as a change of owner clears the set-user-ID bit.
+        if (old && ::fchown(file, old->st_uid, old->st_gid) != 0 && errno != EPERM)
+            failure = errno;
+        else if (old && ::fchmod(file, old->st_mode & 07777) != 0)
+            failure = errno;
+        else if (partial.empty())
+            failure = namePartial(false);
+    }
+    if (::close(file) != 0 && failure == 0)
+        failure = errno;
+    file = -1;
+    if (failure == 0 && !inPlace && ::rename(partial.c_str(), target.c_str()) != 0)
+        failure = errno;
+    if (failure != 0)
+    {
+        error = "could not write " + named + ": " + systemReason(failure);
         return false;
     }
     committed = true;
@@ -200,12 +226,10 @@ bool OutputFile::commit(std::string& error)
 
 bool OutputFile::writeBytes(const std::string& bytes, std::string& error)
 {
-    const int flags = O_WRONLY | O_CLOEXEC | (inPlace ? 0 : O_TRUNC | O_NOFOLLOW);
-    const int descriptor = ::open(partial.c_str(), flags);
-    int failure = descriptor < 0 ? errno : 0;
+    int failure = 0;
     for (std::size_t done = 0; failure == 0 && done < bytes.size();)
     {
-        const ssize_t got = ::write(descriptor, bytes.data() + done, bytes.size() - done);
+        const ssize_t got = ::write(file, bytes.data() + done, bytes.size() - done);
         if (got < 0 && errno != EINTR)
             failure = errno;
         else if (got == 0)
@@ -213,9 +237,7 @@ bool OutputFile::writeBytes(const std::string& bytes, std::string& error)
         done += got > 0 ? static_cast<std::size_t>(got) : 0;
     }
     // a device such as /dev/null cannot be synced, and needs not be
-    if (failure == 0 && !inPlace && ::fsync(descriptor) != 0)
-        failure = errno;
-    if (descriptor >= 0 && ::close(descriptor) != 0 && failure == 0)
+    if (failure == 0 && !inPlace && ::fsync(file) != 0)
         failure = errno;
     if (failure != 0)
     {

@@ -25,11 +25,13 @@ struct NamedFile
                                 std::string& error);
 
 /**
- * An output a command replaces. A regular file (or what a symbolic link leads to; the link stays) is written under
- * a partial name beside it (shortened to fit the folder's name limit) and renamed over it, keeping its owner,
- * group and permission bits; a character device such as /dev/null is written in place and never removed; a pipe,
- * socket, block device or folder is refused before anything opens it, so a pipe without a reader cannot hang the host.
- * The partial file is made by prepare() and goes when the object does, unless commit() renamed it.
+ * An output a command replaces. A regular file (or what a symbolic link leads to; the link stays) is written as a new
+ * file in the same folder, unnamed where the file system allows it, and given a partial name beside the target
+ * (shortened to fit the folder's name limit) only to be renamed over it, keeping its owner, group and permission
+ * bits; so any stop, a kill included, or a folder turned read-only leaves nothing behind. A character device such as
+ * /dev/null is written in place and never removed; a pipe, socket, block device or folder is refused before anything
+ * opens it, so a pipe without a reader cannot hang the host. The new file is made by prepare() and goes when the
+ * object does, unless commit() put it in place.
  */
 class OutputFile
 {
@@ -39,25 +41,27 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    /** Checks `path` and makes the empty partial file beside it; false with "could not write PATH: reason". */
+    /** Checks `path` and opens the new empty file (or the device); false with "could not write PATH: reason". */
     [[nodiscard]] bool prepare(const std::string& path, std::string& error);
-    /** Where the contents go: the partial file, or the device itself. */
-    const std::filesystem::path& writePath() const { return partial; }
-    /** Puts the written partial file in place; nothing to do for a device. */
+    /** Where the contents go, open for writing: the new file, or the device itself; it stays this object's. */
+    int descriptor() const { return file; }
+    /** Puts the written file in place and closes it; for a device, closes it. */
     [[nodiscard]] bool commit(std::string& error);
-    /** Writes `bytes` to writePath() without committing them. */
+    /** Writes `bytes` to descriptor() and makes them durable, without committing them. */
     [[nodiscard]] bool writeBytes(const std::string& bytes, std::string& error);
-    /** Writes `bytes` to writePath(), then commits. */
+    /** Writes `bytes` to descriptor(), then commits. */
     [[nodiscard]] bool writeWhole(const std::string& bytes, std::string& error);
 
 private:
-    /** Makes a new empty partial file beside the target; 0, else the errno of the failure. */
-    int createPartial();
+    /** Gives the new file a partial name beside the target: links the unnamed file there, or creates it as a named
+     *  empty file (`create`) where the file system has no unnamed files; 0, else the errno of the failure. */
+    int namePartial(bool create);
 
     std::string named;              // as the user gave it, for messages
     std::filesystem::path target;   // links resolved
-    std::filesystem::path partial;  // equals target when written in place
+    std::filesystem::path partial;  // empty while the new file has no name, and for a device
     std::optional<struct stat> old; // the file being replaced: its owner, group and permission bits
+    int file = -1;
     bool inPlace = false, committed = false;
 };
 

@@ -103,8 +103,6 @@ SoundFile::~SoundFile()
 {
     if (file != nullptr)
         sf_close(file);
-    if (writing && descriptor.number >= 0)
-        ::close(descriptor.number);
 }
 
 bool SoundFile::openRead(const std::filesystem::path& path, std::string& error)
@@ -138,21 +136,13 @@ bool SoundFile::openRead(const std::filesystem::path& path, std::string& error)
     return true;
 }
 
-bool SoundFile::openWrite(const std::filesystem::path& path, const SF_INFO& like, std::string& error)
+bool SoundFile::openWrite(int written, const SF_INFO& like, std::string& error)
 {
     fileInfo = SF_INFO{};
     fileInfo.samplerate = like.samplerate;
     fileInfo.channels = like.channels;
     fileInfo.format = like.format;
-    // The file is opened here, so a missing folder or a refused permission keeps the system's own reason; what
-    // libsndfile refuses after that is the format.
-    descriptor = Descriptor{::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)};
-    writing = true;
-    if (descriptor.number < 0)
-    {
-        error = systemReason(errno);
-        return false;
-    }
+    descriptor = Descriptor{written};
     SF_VIRTUAL_IO io{lengthOf, seekTo, readFrom, writeTo, positionOf};
     file = sf_open_virtual(&io, SFM_WRITE, &fileInfo, &descriptor);
     if (file == nullptr)
@@ -202,9 +192,6 @@ bool SoundFile::close(std::string& error)
     const bool regular = ::fstat(descriptor.number, &status) == 0 && S_ISREG(status.st_mode);
     if (error.empty() && regular && ::fsync(descriptor.number) != 0)
         error = systemReason(errno);
-    if (::close(descriptor.number) != 0 && error.empty())
-        error = systemReason(errno);
-    descriptor.number = -1;
     return error.empty();
 }
 

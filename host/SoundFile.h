@@ -20,18 +20,17 @@ public:
     SoundFile& operator=(const SoundFile&) = delete;
 
     [[nodiscard]] bool openRead(const std::filesystem::path& path, std::string& error);
-    /** Creates `path` (or writes into it, a device) with the channel count, rate and format of `like`; false with
-     *  the reason alone: the system's (a missing folder, a refused permission) or libsndfile's (a format it cannot
-     *  write). What it created stays for the caller to remove. Every byte goes through this object, so a failed
-     *  write fails write() or close() with the system's reason, also where the encoder itself would not say. */
-    [[nodiscard]] bool openWrite(const std::filesystem::path& path, const SF_INFO& like, std::string& error);
+    /** Writes into the open `written` (the caller's, which closes it) with the channel count, rate and format of
+     *  `like`; false with libsndfile's reason (a format it cannot write). Every byte goes through this object, so a
+     *  failed write fails write() or close() with the system's reason, also where the encoder itself would not say. */
+    [[nodiscard]] bool openWrite(int written, const SF_INFO& like, std::string& error);
 
     /** Reads up to `frames` interleaved frames; returns the number read, 0 at the end, -1 when a read error came
      *  before any frame of this call (frames decoded before an error are returned first). */
     std::int64_t read(double* interleaved, std::int64_t frames);
     [[nodiscard]] bool write(const double* interleaved, std::int64_t frames, std::string& error);
-    /** Completes a file opened for writing, makes a regular file durable and closes it; false when any of that
-     *  failed, with the system's reason where a call failed. */
+    /** Completes a file opened for writing and makes a regular file durable; false when any of that failed, with the
+     *  system's reason where a call failed. */
     [[nodiscard]] bool close(std::string& error);
 
     const SF_INFO& info() const { return fileInfo; }
@@ -58,8 +57,7 @@ private:
     [[nodiscard]] std::string failureReason() const;
 
     SNDFILE* file = nullptr;
-    Descriptor descriptor; // when reading, libsndfile's, which closes it
-    bool writing = false;
+    Descriptor descriptor; // libsndfile closes the one it reads; the one written is the caller's
     SF_INFO fileInfo{};
     bool cutShort = false;
 };

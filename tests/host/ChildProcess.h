@@ -51,6 +51,19 @@ public:
 
     void sendSignal(int number) const { kill(pid, number); }
 
+    /** Whether the program holds open a new file in `folder` that has no name yet: an output under way. */
+    bool writesUnnamedFileIn(const std::filesystem::path& folder) const
+    {
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ignored))
+        {
+            const std::string target = std::filesystem::read_symlink(entry.path(), ignored).string();
+            if (target.starts_with((folder / "#").string()) && target.ends_with(" (deleted)"))
+                return true;
+        }
+        return false;
+    }
+
     /** The exit code once the program has ended within `milliseconds` (-1 when it did not end normally); nothing
      *  while it still runs. */
     std::optional<int> waitUpTo(int milliseconds)

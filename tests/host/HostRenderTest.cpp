@@ -662,9 +662,9 @@ TEST_F(HostRender, AnInterruptedRenderLeavesNoPartialOutputAndSavesNothing)
         ChildProcess render({AUBREVANE_HOST_EXE, "render", input, output, "--block", "1", "--save-preset", "Mine",
                              "--save-state", state},
                             errors, defaultStopSignals);
-        for (int i = 0; i < 2000 && !leftoverPartials(); ++i)
+        for (int i = 0; i < 2000 && !render.writesUnnamedFileIn(folder); ++i)
             usleep(5000);
-        EXPECT_TRUE(leftoverPartials());
+        EXPECT_TRUE(render.writesUnnamedFileIn(folder));
         render.sendSignal(sent);
         EXPECT_EQ(render.wait(), status) << "signal " << sent;
         EXPECT_NE(readText(errors).find("aubrevane-host: interrupted; nothing was written\n"), std::string::npos);
@@ -682,7 +682,8 @@ TEST_F(HostRender, AStopSignalEndsARenderWaitingForANamedPipeNobodyWritesTo)
     for (const auto& [sent, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}})
     {
         ChildProcess render({AUBREVANE_HOST_EXE, "render", pipe, output}, folder / "errors.txt", defaultStopSignals);
-        for (int i = 0; i < 2000 && !leftoverPartials(); ++i) // the output is prepared just before the input opens
+        // the output is prepared just before the input opens
+        for (int i = 0; i < 2000 && !render.writesUnnamedFileIn(folder); ++i)
             usleep(5000);
         // a signal may come just before the open starts; a repeated one finds it under way
         std::optional<int> code;
@@ -715,6 +716,34 @@ TEST_F(HostRender, AFileSizeLimitFailsTheWriteWithOneLineAndLeavesNoPartial)
     EXPECT_FALSE(leftoverPartials());
     EXPECT_FALSE(fs::exists(output));
     EXPECT_FALSE(fs::exists(state));
+}
+
+TEST_F(HostRender, AFolderTurnedReadOnlyMidRenderFailsTheWriteAndKeepsNothing)
+{
+    // root passes every permission check, so the host runs as nobody there
+    const fs::path outputs = folder / "outputs", written = outputs / "out.wav";
+    fs::create_directory(outputs);
+    fs::permissions(outputs, fs::perms::all);
+    fs::permissions(folder, fs::perms(0755));
+    ASSERT_TRUE(writeSound(input, std::vector<double>(8000 * 600, 0.1), 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    fs::permissions(input, fs::perms(0644));
+    const fs::path errors = outputs.parent_path() / "errors.txt";
+    aubrevane::test::writeFileBytes(errors, "");
+    fs::permissions(errors, fs::perms(0666));
+    ChildProcess render({AUBREVANE_HOST_EXE, "render", input, written, "--block", "4"}, errors,
+                        []
+                        {
+                            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                                _exit(126);
+                        });
+    for (int i = 0; i < 2000 && !render.writesUnnamedFileIn(outputs); ++i)
+        usleep(5000);
+    fs::permissions(outputs, fs::perms(0555));
+    EXPECT_EQ(render.wait(), 1);
+    const std::string message = readText(errors); // after the progress lines
+    EXPECT_TRUE(message.ends_with("\naubrevane-host: could not write " + written.string() + ": permission denied\n"))
+        << message;
+    EXPECT_TRUE(fs::is_empty(outputs));
 }
 
 TEST_F(HostRender, OutputNamesAtTheFoldersLimitRenderAndSave)
