@@ -71,8 +71,7 @@ extern "C" void noteStopSignal(int signal)
 }
 
 /** Catches SIGINT, SIGTERM and SIGHUP (a closed terminal), except one the caller ignores (a background job's SIGINT,
- *  nohup), as a shell expects. The calls they interrupt are not restarted, so opening a named pipe nobody writes to
- *  gives way to them. */
+ *  nohup), as a shell expects. The calls they interrupt are not restarted, so a blocked read gives way to them. */
 void catchStopSignals()
 {
     struct sigaction action
@@ -405,8 +404,8 @@ int render(const Options& options, const char* argv0)
         throw Failure{error};
 
     SoundFile input;
-    if (!input.openRead(inPath, error))
-        failUnlessStopped(error); // a stop signal breaks the open of a named pipe nobody writes to
+    if (!input.openRead(inPath, error, &stopSignal))
+        failUnlessStopped(error); // a stop signal ends the wait for a named pipe nobody writes to
     const SF_INFO info = input.info();
     if (info.channels != 1 && info.channels != 2)
         throw Failure{inPath + " has " + std::to_string(info.channels) +

@@ -3,6 +3,9 @@
 #include "wendlebrak/files/Files.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,6 +100,25 @@ sf_count_t positionOf(void* data)
     return seekTo(0, SEEK_CUR, data);
 }
 
+/** Waits until a named pipe has a writer that wrote or left; false when `stopSignal` was raised first. The stop
+ *  signals are held back from the check of the flag until the wait has begun, so one arriving in between still ends
+ *  the wait. */
+bool awaitWriter(int descriptor, const std::atomic<int>* stopSignal)
+{
+    const auto stopped = [&] { return stopSignal != nullptr && stopSignal->load() != 0; };
+    sigset_t stops, previous;
+    sigemptyset(&stops);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&stops, signal);
+    pthread_sigmask(SIG_BLOCK, &stops, &previous);
+    pollfd waiting{descriptor, POLLIN, 0};
+    while (!stopped() && ::ppoll(&waiting, 1, nullptr, &previous) < 0 && errno == EINTR)
+    {
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return !stopped();
+}
+
 } // namespace
 
 SoundFile::~SoundFile()
@@ -105,10 +127,11 @@ SoundFile::~SoundFile()
         sf_close(file);
 }
 
-bool SoundFile::openRead(const std::filesystem::path& path, std::string& error)
+bool SoundFile::openRead(const std::filesystem::path& path, std::string& error, const std::atomic<int>* stopSignal)
 {
     fileInfo = SF_INFO{};
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // without waiting for a named pipe's writer, which awaitWriter then does where a stop can end it
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
     {
         error = "could not read " + path.string() + ": " + systemReason(errno);
@@ -117,12 +140,17 @@ bool SoundFile::openRead(const std::filesystem::path& path, std::string& error)
     struct stat status
     {
     };
-    if (::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode))
+    const bool known = ::fstat(descriptor, &status) == 0;
+    const char* refusal = known && S_ISDIR(status.st_mode)                                            ? "it is a folder"
+                          : known && S_ISFIFO(status.st_mode) && !awaitWriter(descriptor, stopSignal) ? "interrupted"
+                                                                                                      : nullptr;
+    if (refusal != nullptr)
     {
         ::close(descriptor);
-        error = "could not read " + path.string() + ": it is a folder";
+        error = "could not read " + path.string() + ": " + refusal;
         return false;
     }
+    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
     // Opened by descriptor, libsndfile goes by the content alone, as the plug-in's reference decoder does. Given a
     // name ending in .mp3 it would hand any bytes to libmpg123, which then "decodes" a program or a text file.
     file = sf_open_fd(descriptor, SFM_READ, &fileInfo, SF_TRUE);

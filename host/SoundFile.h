@@ -2,6 +2,7 @@
 
 #include <sndfile.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -19,7 +20,10 @@ public:
     SoundFile(const SoundFile&) = delete;
     SoundFile& operator=(const SoundFile&) = delete;
 
-    [[nodiscard]] bool openRead(const std::filesystem::path& path, std::string& error);
+    /** A named pipe is waited on until its writer writes or leaves, or until `stopSignal` (set by a handler of SIGINT,
+     *  SIGTERM or SIGHUP) is raised; the message then ends in "interrupted". */
+    [[nodiscard]] bool openRead(const std::filesystem::path& path, std::string& error,
+                                const std::atomic<int>* stopSignal = nullptr);
     /** Writes into the open `written` (the caller's, which closes it) with the channel count, rate and format of
      *  `like`; false with libsndfile's reason (a format it cannot write). Every byte goes through this object, so a
      *  failed write fails write() or close() with the system's reason, also where the encoder itself would not say. */
