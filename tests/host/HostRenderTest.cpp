@@ -451,21 +451,29 @@ TEST_F(HostRender, AnOutputsNameChoosesItsFormatAndTheNearestSampleFormat)
     }
 }
 
-TEST_F(HostRender, AFlacDamagedInTheMiddleSaysWhereDecodingStopped)
+TEST_F(HostRender, AFlacOrMp3DamagedInTheMiddleSaysWhereDecodingStopped)
 {
-    const fs::path damaged = folder / "damaged.flac";
-    ASSERT_TRUE(writeSound(damaged, colouredStereo(44100, 6.0), 2, 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+    for (const auto& [name, format] : {std::pair{"damaged.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+                                       std::pair{"damaged.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III}})
     {
-        std::fstream bytes(damaged, std::ios::in | std::ios::out | std::ios::binary);
-        bytes.seekp(static_cast<std::streamoff>(fs::file_size(damaged) * 2 / 5));
-        bytes << std::string(4000, 'Z');
+        const fs::path damaged = folder / name;
+        if (!writeSound(damaged, colouredStereo(44100, 6.0), 2, 44100, format))
+        {
+            EXPECT_EQ(format & SF_FORMAT_TYPEMASK, SF_FORMAT_MPEG); // only MP3 is optional in libsndfile
+            continue;
+        }
+        {
+            std::fstream bytes(damaged, std::ios::in | std::ios::out | std::ios::binary);
+            bytes.seekp(static_cast<std::streamoff>(fs::file_size(damaged) * 2 / 5));
+            bytes << std::string(4000, 'Z');
+        }
+        const HostRun run = host({"render", damaged, output});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(std::regex_match(run.err, std::regex("aubrevane-host: " + damaged.string() +
+                                                         " is damaged: decoding stopped at 2\\.[0-9] s of 6\\.0 s; "
+                                                         "the rest was not rendered\n")))
+            << run.err;
     }
-    const HostRun run = host({"render", damaged, output});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(std::regex_match(run.err, std::regex("aubrevane-host: " + damaged.string() +
-                                                     " is damaged: decoding stopped at 2\\.[0-9] s of 6\\.0 s; the "
-                                                     "rest was not rendered\n")))
-        << run.err;
 }
 
 TEST_F(HostRender, ASaveFailingAfterTheAudioGivesTheReasonAndSaysTheOutputWasWritten)
