@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 #include <system_error>
 
 namespace aubrevane::host
@@ -162,17 +163,16 @@ bool OutputFile::prepare(const std::string& path, std::string& error)
     // a file system without unnamed files says so with one of these
     if (file < 0 && namesThroughProc && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
         return fail(errno);
-    const int failure = file < 0 ? namePartial(true) : 0;
+    const int failure = file < 0 ? createPartial() : 0;
     return failure == 0 || fail(failure);
 }
 
-int OutputFile::namePartial(bool create)
+int OutputFile::namePartial(const std::function<int(const fs::path&)>& make)
 {
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
     const std::size_t nameMax = longest > 0 ? static_cast<std::size_t>(longest) : kFallbackNameMax;
     const std::string name = target.filename().string();
-    const std::string unnamed = "/proc/self/fd/" + std::to_string(file);
     for (int attempt = 0; attempt < kPartialAttempts; ++attempt)
     {
         // a name taken keeps them apart when two outputs shortened to the same stem
@@ -180,13 +180,8 @@ int OutputFile::namePartial(bool create)
             "." + std::to_string(getpid()) + (attempt > 0 ? "-" + std::to_string(attempt) : std::string()) + ".partial";
         const fs::path candidate =
             folder / (fittingStem(name, nameMax > suffix.size() ? nameMax - suffix.size() : 0) + suffix);
-        const int result =
-            create ? ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode)
-                   : ::linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW);
-        if (result >= 0)
+        if (make(candidate) >= 0)
         {
-            if (create)
-                file = result;
             partial = candidate;
             return 0;
         }
@@ -194,6 +189,23 @@ int OutputFile::namePartial(bool create)
             return errno;
     }
     return EEXIST;
+}
+
+int OutputFile::createPartial()
+{
+    return namePartial(
+        [this](const fs::path& candidate)
+        {
+            file = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
+            return file;
+        });
+}
+
+int OutputFile::linkPartial()
+{
+    const std::string unnamed = "/proc/self/fd/" + std::to_string(file);
+    return namePartial([&unnamed](const fs::path& candidate)
+                       { return ::linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW); });
 }
 
 bool OutputFile::commit(std::string& error)
@@ -208,7 +220,7 @@ bool OutputFile::commit(std::string& error)
         else if (old && ::fchmod(file, old->st_mode & 07777) != 0)
             failure = errno;
         else if (partial.empty())
-            failure = namePartial(false);
+            failure = linkPartial();
     }
     if (::close(file) != 0 && failure == 0)
         failure = errno;

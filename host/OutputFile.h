@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,9 +54,13 @@ public:
     [[nodiscard]] bool writeWhole(const std::string& bytes, std::string& error);
 
 private:
-    /** Gives the new file a partial name beside the target: links the unnamed file there, or creates it as a named
-     *  empty file (`create`) where the file system has no unnamed files; 0, else the errno of the failure. */
-    int namePartial(bool create);
+    /** Gives the new file a partial name beside the target, shortened to fit the folder: tries names until `make`
+     *  (-1 with errno on failure) takes one not yet there; 0, else the errno of the failure. */
+    int namePartial(const std::function<int(const std::filesystem::path&)>& make);
+    /** Creates the new file under a partial name, where the file system has no unnamed files. */
+    int createPartial();
+    /** Links the unnamed new file under a partial name. */
+    int linkPartial();
 
     std::string named;              // as the user gave it, for messages
     std::filesystem::path target;   // links resolved
