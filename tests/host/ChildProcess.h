@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,6 +52,14 @@ public:
 
     void sendSignal(int number) const { kill(pid, number); }
 
+    /** Waits until the program holds open a new file in `folder` that has no name yet; false when it never did. */
+    bool awaitUnnamedFileIn(const std::filesystem::path& folder) const
+    {
+        for (int i = 0; i < kAwaitPolls && !writesUnnamedFileIn(folder); ++i)
+            usleep(kPollMilliseconds * 1000);
+        return writesUnnamedFileIn(folder);
+    }
+
     /** Whether the program holds open a new file in `folder` that has no name yet: an output under way. */
     bool writesUnnamedFileIn(const std::filesystem::path& folder) const
     {
@@ -92,8 +101,18 @@ public:
     }
 
 private:
-    static constexpr int kPollMilliseconds = 5;
+    static constexpr int kPollMilliseconds = 5, kAwaitPolls = 2000;
     pid_t pid = -1;
 };
+
+/** A `prepare` for ChildProcess: the program may write no file beyond `bytes` bytes. */
+inline std::function<void()> limitFileSize(rlim_t bytes)
+{
+    return [bytes]
+    {
+        const rlimit limit{bytes, bytes};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    };
+}
 
 } // namespace aubrevane::test

@@ -8,7 +8,6 @@
 
 #include <cairo.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -334,11 +333,7 @@ TEST_F(EditorCommand, APictureThatCannotBeWrittenSaysWhyAndThatTheStateWasNotWri
     const fs::path errors = folder / "errors.txt";
     aubrevane::test::ChildProcess run(
         {AUBREVANE_HOST_EXE, "editor", "--png", in("x.png"), "--save-state", in("s.state")}, errors,
-        []
-        {
-            const rlimit limit{4096, 4096}; // the state fits, the picture does not
-            setrlimit(RLIMIT_FSIZE, &limit);
-        });
+        aubrevane::test::limitFileSize(4096)); // the state fits, the picture does not
     EXPECT_EQ(run.wait(), 1);
     EXPECT_EQ(aubrevane::test::readText(errors), "aubrevane-host: could not write " + in("x.png") +
                                                      ": file too large; --save-state " + in("s.state") +

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sndfile.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -670,9 +669,7 @@ TEST_F(HostRender, AnInterruptedRenderLeavesNoPartialOutputAndSavesNothing)
         ChildProcess render({AUBREVANE_HOST_EXE, "render", input, output, "--block", "1", "--save-preset", "Mine",
                              "--save-state", state},
                             errors, defaultStopSignals);
-        for (int i = 0; i < 2000 && !render.writesUnnamedFileIn(folder); ++i)
-            usleep(5000);
-        EXPECT_TRUE(render.writesUnnamedFileIn(folder));
+        EXPECT_TRUE(render.awaitUnnamedFileIn(folder));
         render.sendSignal(sent);
         EXPECT_EQ(render.wait(), status) << "signal " << sent;
         EXPECT_NE(readText(errors).find("aubrevane-host: interrupted; nothing was written\n"), std::string::npos);
@@ -691,8 +688,7 @@ TEST_F(HostRender, AStopSignalEndsARenderWaitingForANamedPipeNobodyWritesTo)
     {
         ChildProcess render({AUBREVANE_HOST_EXE, "render", pipe, output}, folder / "errors.txt", defaultStopSignals);
         // the output is prepared just before the input opens
-        for (int i = 0; i < 2000 && !render.writesUnnamedFileIn(folder); ++i)
-            usleep(5000);
+        render.awaitUnnamedFileIn(folder);
         // one signal, also one that comes just before the wait starts
         render.sendSignal(sent);
         const std::optional<int> code = render.waitUpTo(10000);
@@ -708,11 +704,7 @@ TEST_F(HostRender, AFileSizeLimitFailsTheWriteWithOneLineAndLeavesNoPartial)
 {
     const fs::path state = folder / "saved.state", errors = folder / "errors.txt";
     ChildProcess render({AUBREVANE_HOST_EXE, "render", input, output, "--save-state", state}, errors,
-                        []
-                        {
-                            const rlimit limit{64 * 1024, 64 * 1024}; // the 3 s input is over a megabyte
-                            setrlimit(RLIMIT_FSIZE, &limit);
-                        });
+                        aubrevane::test::limitFileSize(64 * 1024)); // the 3 s input is over a megabyte
     EXPECT_EQ(render.wait(), 1);
     const std::string message = readText(errors);
     EXPECT_EQ(message.rfind("aubrevane-host: could not write " + output.string() + ": ", 0), 0u) << message;
@@ -740,8 +732,7 @@ TEST_F(HostRender, AFolderTurnedReadOnlyMidRenderFailsTheWriteAndKeepsNothing)
                             if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
                                 _exit(126);
                         });
-    for (int i = 0; i < 2000 && !render.writesUnnamedFileIn(outputs); ++i)
-        usleep(5000);
+    render.awaitUnnamedFileIn(outputs);
     fs::permissions(outputs, fs::perms(0555));
     EXPECT_EQ(render.wait(), 1);
     const std::string message = readText(errors); // after the progress lines
@@ -795,13 +786,7 @@ TEST_P(HostWriteFailure, GivesTheReasonInOneLineAndKeepsTheOldFile)
     aubrevane::test::writeFileBytes(old, oldBytes);
     constexpr rlim_t kLimitBytes = 16384; // above the old file, far below three seconds in any of the formats
     ChildProcess render({AUBREVANE_HOST_EXE, "render", input, old}, errors,
-                        []
-                        {
-                            // with SIGXFSZ ignored, a write past the limit fails with EFBIG instead of killing
-                            signal(SIGXFSZ, SIG_IGN);
-                            const rlimit limit{kLimitBytes, kLimitBytes};
-                            setrlimit(RLIMIT_FSIZE, &limit);
-                        });
+                        aubrevane::test::limitFileSize(kLimitBytes));
     EXPECT_EQ(render.wait(), 1);
     EXPECT_EQ(readText(errors), "aubrevane-host: could not write " + old.string() + ": file too large\n");
     EXPECT_EQ(readText(old), oldBytes);
