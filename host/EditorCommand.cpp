@@ -319,7 +319,8 @@ private:
         }
     }
 
-    /** The picture goes to its partial file first, so one that cannot be written leaves the state unsaved too. */
+    /** The picture is written before the state and put in place after it, so a picture that cannot be written
+     *  leaves the state unsaved too. */
     void savePictureAndState()
     {
         IGraphics& g = ui();
