@@ -125,9 +125,9 @@ OutputFile::~OutputFile()
 bool OutputFile::prepare(const std::string& path, std::string& error)
 {
     named = path;
-    const auto fail = [&](int reason)
+    const auto fail = [&](const std::string& reason)
     {
-        error = "could not write " + named + ": " + systemReason(reason);
+        error = "could not write " + named + ": " + reason;
         return false;
     };
     struct stat status
@@ -136,21 +136,18 @@ bool OutputFile::prepare(const std::string& path, std::string& error)
     // The kernel follows every link, /proc's fd links included (/dev/stdout onto a pipe has no file name to resolve).
     const bool exists = ::stat(path.c_str(), &status) == 0;
     if (!exists && errno != ENOENT)
-        return fail(errno);
+        return fail(systemReason(errno));
     if (exists && !S_ISREG(status.st_mode) && !S_ISCHR(status.st_mode))
-    {
-        error = "could not write " + named + ": " + nodeKind(status.st_mode);
-        return false;
-    }
+        return fail(nodeKind(status.st_mode));
     inPlace = exists && S_ISCHR(status.st_mode);
     target = inPlace ? fs::path(path) : resolveLinks(path);
     // as the effective user opens it, so a read-only file is refused though the folder would let it be replaced
     if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-        return fail(errno);
+        return fail(systemReason(errno));
     if (inPlace)
     {
         file = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        return file >= 0 || fail(errno);
+        return file >= 0 || fail(systemReason(errno));
     }
     if (exists)
         old = status;
@@ -162,9 +159,9 @@ bool OutputFile::prepare(const std::string& path, std::string& error)
         file = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode);
     // a file system without unnamed files says so with one of these
     if (file < 0 && namesThroughProc && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-        return fail(errno);
+        return fail(systemReason(errno));
     const int failure = file < 0 ? createPartial() : 0;
-    return failure == 0 || fail(failure);
+    return failure == 0 || fail(systemReason(failure));
 }
 
 int OutputFile::namePartial(const std::function<int(const fs::path&)>& make)
