@@ -230,9 +230,7 @@ std::string SoundFile::failureReason() const
     // sf_strerror prints on stdout for a number outside its table, such as the -1 of a failed Vorbis write
     if (file != nullptr && sf_error(file) < 0)
         return "the encoder could not write the file";
-    // some of libsndfile's reasons carry a heading of their own
-    const std::string_view heading = "Error : ", reason = sf_strerror(file);
-    return asMessageReason(std::string(reason.starts_with(heading) ? reason.substr(heading.size()) : reason));
+    return lastError();
 }
 
 bool SoundFile::hasUnreadBytes() const
@@ -257,7 +255,9 @@ bool SoundFile::endedShort(std::int64_t framesRead) const
 
 std::string SoundFile::lastError() const
 {
-    return sf_strerror(file);
+    // some of libsndfile's reasons carry a heading of their own
+    const std::string_view heading = "Error : ", reason = sf_strerror(file);
+    return asMessageReason(std::string(reason.starts_with(heading) ? reason.substr(heading.size()) : reason));
 }
 
 bool SoundFile::clipsOvers() const

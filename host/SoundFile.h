@@ -38,6 +38,7 @@ public:
     [[nodiscard]] bool close(std::string& error);
 
     const SF_INFO& info() const { return fileInfo; }
+    /** libsndfile's reason for the last failure, in the host's words (lower-case, without its own heading). */
     std::string lastError() const;
     /** The header of the file opened for reading gives more audio than the file holds; reading ends early. */
     bool isCutShort() const { return cutShort; }
