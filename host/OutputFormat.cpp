@@ -77,8 +77,7 @@ struct Codec
 /**
  * A container the host writes. Each was shown to keep the rate, the channel count and the length exactly, and to
  * write nothing but the named file. The others libsndfile writes do not: some store the rate in a narrow field or
- * round it to what the format knows (XI, WVE, HTK, VOC, IFF, SDS), SD2 writes a second file beside it that no reader
- * finds, and the MPEG-4 and Opus names would otherwise get WAV data.
+ * round it to one the format knows (XI, WVE, HTK, VOC, IFF, SDS), and SD2 writes a second file beside the named one.
  */
 struct Container
 {
@@ -244,16 +243,23 @@ std::optional<OutputFormat> chooseOutputFormat(const std::string& outputName, co
             return std::nullopt;
         }
         chosen = codec.format;
+        SF_INFO candidate = format.info;
+        candidate.format = major | chosen;
+        if (!sf_format_check(&candidate))
+        {
+            error = std::string(codec.name) + " cannot hold " + std::to_string(input.channels) + " channels";
+            return std::nullopt;
+        }
     }
     else
     {
-        const std::vector<int> held = heldSubformats(major, input);
         if (input.samplerate > container->highestHertz)
         {
             error = std::string(container->name) + " cannot hold " + std::to_string(input.samplerate) +
                     " Hz; it holds up to " + std::to_string(container->highestHertz) + " Hz";
             return std::nullopt;
         }
+        const std::vector<int> held = heldSubformats(major, input);
         if (held.empty())
         {
             error = std::string(container->name) + " cannot hold " + std::to_string(input.channels) + " channels at " +
