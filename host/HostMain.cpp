@@ -456,9 +456,9 @@ int render(const Options& options, const char* argv0)
     if (options.learn)
         product->startLearningFromInput();
 
-    const auto format = aubrevane::host::chooseOutputFormat(outPath, info, error);
+    const auto format = aubrevane::host::chooseOutputFormat(outPath, info, input.isAifc(), error);
     SoundFile sound;
-    if (!format || !sound.openWrite(output.descriptor(), format->info, error))
+    if (!format || !sound.openWrite(output.descriptor(), format->info, error, input.channelMap()))
         throw Failure{"could not write " + outPath + ": " + error};
 
     std::vector<double> interleaved(static_cast<std::size_t>(block) * channels);

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <sstream>
 #include <string_view>
@@ -21,6 +22,14 @@ namespace
 using wendlebrak::files::asMessageReason;
 using wendlebrak::files::systemReason;
 
+/** What libsndfile noted while reading the header, one field a line. */
+std::string headerLog(SNDFILE* file)
+{
+    std::string log(16384, '\0');
+    sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+    return log.c_str();
+}
+
 /**
  * Whether libsndfile's header log says the audio chunk is longer than the file ("data : 576000 (should be 299956)"
  * in WAV and CAF, "SSND : ..." in AIFF). libsndfile then shortens the length it reports, so the log is the only
@@ -28,9 +37,7 @@ using wendlebrak::files::systemReason;
  */
 bool logSaysCutShort(SNDFILE* file)
 {
-    std::string log(16384, '\0');
-    sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
-    std::istringstream lines(log.c_str());
+    std::istringstream lines(headerLog(file));
     for (std::string line; std::getline(lines, line);)
     {
         const auto start = line.find_first_not_of(' ');
@@ -164,7 +171,7 @@ bool SoundFile::openRead(const std::filesystem::path& path, std::string& error, 
     return true;
 }
 
-bool SoundFile::openWrite(int written, const SF_INFO& like, std::string& error)
+bool SoundFile::openWrite(int written, const SF_INFO& like, std::string& error, const std::vector<int>& channelMap)
 {
     fileInfo = SF_INFO{};
     fileInfo.samplerate = like.samplerate;
@@ -178,6 +185,11 @@ bool SoundFile::openWrite(int written, const SF_INFO& like, std::string& error)
         error = failureReason();
         return false;
     }
+    // The header is written again when the file is closed, with the positions of a format that stores them; the others
+    // refuse them.
+    if (static_cast<int>(channelMap.size()) == fileInfo.channels)
+        sf_command(file, SFC_SET_CHANNEL_MAP_INFO, const_cast<int*>(channelMap.data()),
+                   static_cast<int>(channelMap.size() * sizeof(int)));
     // Samples beyond full scale are clipped when the file holds integers, instead of wrapping around.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     return true;
@@ -258,6 +270,28 @@ std::string SoundFile::lastError() const
     // some of libsndfile's reasons carry a heading of their own
     const std::string_view heading = "Error : ", reason = sf_strerror(file);
     return asMessageReason(std::string(reason.starts_with(heading) ? reason.substr(heading.size()) : reason));
+}
+
+std::vector<int> SoundFile::channelMap() const
+{
+    std::vector<int> positions(static_cast<std::size_t>(std::max(fileInfo.channels, 0)));
+    if (file == nullptr || positions.empty() ||
+        sf_command(file, SFC_GET_CHANNEL_MAP_INFO, positions.data(),
+                   static_cast<int>(positions.size() * sizeof(int))) != SF_TRUE)
+        return {};
+    return positions;
+}
+
+bool SoundFile::isAifc() const
+{
+    // the log names the form on the line after FORM's size
+    if (file == nullptr || (fileInfo.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_AIFF)
+        return false;
+    std::istringstream lines(headerLog(file));
+    for (std::string line; std::getline(lines, line);)
+        if (line == " AIFC")
+            return true;
+    return false;
 }
 
 bool SoundFile::clipsOvers() const

@@ -27,7 +27,8 @@ public:
     /** Writes into the open `written` (the caller's, which closes it) with the channel count, rate and format of
      *  `like`; false with libsndfile's reason (a format it cannot write). Every byte goes through this object, so a
      *  failed write fails write() or close() with the system's reason, also where the encoder itself would not say. */
-    [[nodiscard]] bool openWrite(int written, const SF_INFO& like, std::string& error);
+    [[nodiscard]] bool openWrite(int written, const SF_INFO& like, std::string& error,
+                                 const std::vector<int>& channelMap = {});
 
     /** Reads up to `frames` interleaved frames; returns the number read, 0 at the end, -1 when a read error came
      *  before any frame of this call (frames decoded before an error are returned first). */
@@ -47,6 +48,11 @@ public:
     /** Bytes of the file opened for reading lie beyond where the decoder got to: a read error there is damage in
      *  the middle of the file, not the end of a file cut short. */
     bool hasUnreadBytes() const;
+    /** The speaker position of each channel (SF_CHANNEL_MAP_...) where the header names them, as a WAVEX channel
+     *  mask does; else empty. openWrite() gives them to a format that stores them. */
+    std::vector<int> channelMap() const;
+    /** The file opened for reading is an AIFC, which libsndfile reports as AIFF. */
+    bool isAifc() const;
     /** The format stores integers, so samples beyond full scale are clipped when written. */
     bool clipsOvers() const;
 

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
+#include <string_view>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -148,7 +150,14 @@ std::string asMessageReason(std::string reason)
 {
     if (!reason.empty() && reason.back() == '.')
         reason.pop_back();
-    if (!reason.empty())
+    // Only an ordinary word goes lower-case: a name ("Opus only supports ...") or an abbreviation ("MPEG-1/2/2.5",
+    // "WAV", "G723") keeps its letters.
+    static const std::string_view kNames[] = {"Ogg", "Opus", "Vorbis", "Psion", "Apple", "Amiga", "Sun"};
+    const std::string_view first = std::string_view(reason).substr(0, reason.find_first_of(" :,"));
+    const bool abbreviation = std::any_of(first.begin() + (first.empty() ? 0 : 1), first.end(),
+                                          [](unsigned char c) { return std::isupper(c) || std::isdigit(c); });
+    const bool name = std::find(std::begin(kNames), std::end(kNames), first) != std::end(kNames);
+    if (!first.empty() && !abbreviation && !name)
         reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
     return reason;
 }

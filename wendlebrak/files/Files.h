@@ -28,8 +28,9 @@ std::filesystem::path pathForName(const std::filesystem::path& folder, const std
     failed. A path that is not absolute is never written. */
 [[nodiscard]] bool replaceFile(const std::filesystem::path& path, const std::string& text, std::string& message);
 
-/** A reason as the messages read it: starting lower-case, without a closing full stop ("no such file or
-    directory"). systemReason gives strerror's text for an errno value that way. */
+/** A reason as the messages read it: without a closing full stop, its first word lower-case where it is an ordinary
+    word ("no such file or directory") and as it was where it is a name or an abbreviation ("MPEG-1/2/2.5 only
+    supports ..."). systemReason gives strerror's text for an errno value that way. */
 std::string asMessageReason(std::string reason);
 std::string systemReason(int number);
 

@@ -8,6 +8,8 @@
 
 #include <fstream>
 #include <random>
+#include <string>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -79,6 +81,24 @@ bool isValidUtf8(const std::string& text)
         i += length;
     }
     return true;
+}
+
+TEST(AsMessageReason, LowersOnlyAnOrdinaryFirstWordAndDropsTheFullStop)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"No such file or directory", "no such file or directory"},
+        {"Read-only file system", "read-only file system"},
+        {"Input/output error", "input/output error"},
+        {"Format not recognised.", "format not recognised"},
+        {"MPEG-1/2/2.5 only supports sample rates of 8000", "MPEG-1/2/2.5 only supports sample rates of 8000"},
+        {"WAV files cannot hold this", "WAV files cannot hold this"},
+        {"G723 encoder failed", "G723 encoder failed"},
+        {"Opus only supports sample rates of 8000, 12000", "Opus only supports sample rates of 8000, 12000"},
+        {"Vorbis: bad header", "Vorbis: bad header"},
+        {"", ""},
+    };
+    for (const auto& [reason, expected] : cases)
+        EXPECT_EQ(wendlebrak::files::asMessageReason(reason), expected);
 }
 
 TEST(PathForNameHostile, LongUtf8NamesAreCutOnACharacterBoundary)
