@@ -430,7 +430,7 @@ int render(const Options& options, const char* argv0)
         saved.push_back({"--save-target", product->targetFileForSave(*options.saveTarget).string()});
     if (options.savePreset)
         saved.push_back({"--save-preset", product->presetFileForSave(*options.savePreset).string()});
-    // empty: unknown, a factory target, or a target the plug-in has no folder for
+    // empty: unknown, a factory target, or a save the plug-in has no folder for
     const auto unnamed = [](const NamedFile& file) { return file.path.empty(); };
     std::erase_if(loaded, unnamed);
     std::erase_if(saved, unnamed);

@@ -187,9 +187,11 @@ bool ProductOperations::savePreset(const std::string& name, std::string& error)
 
 std::filesystem::path ProductOperations::presetFileForSave(const std::string& name) const
 {
-    // without a folder the name alone is used, so the preset goes into the current folder
-    return wendlebrak::presets::presetPathForName(aubrevane::offline::kPresetFormat, product.presetDirectory(),
-                                                  storedName(name));
+    // the plug-in writes no preset into a relative folder
+    const std::filesystem::path folder = product.presetDirectory();
+    return folder.is_absolute()
+               ? wendlebrak::presets::presetPathForName(aubrevane::offline::kPresetFormat, folder, storedName(name))
+               : std::filesystem::path();
 }
 
 std::string ProductOperations::statusLine()

@@ -53,7 +53,7 @@ public:
     /** The file loadPreset(name) reads; empty for an unknown name. */
     std::filesystem::path presetFile(const std::string& name) const;
     [[nodiscard]] bool savePreset(const std::string& name, std::string& error);
-    /** The file savePreset(name) would write or replace now. */
+    /** The file savePreset(name) would write or replace now; empty where the plug-in has no folder for presets. */
     std::filesystem::path presetFileForSave(const std::string& name) const;
 
     /** The editor's status line after one idle tick. */
