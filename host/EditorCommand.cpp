@@ -10,7 +10,11 @@
 #include "host/StateFile.h"
 #include "plugin/Aubrevane.h"
 #include "plugin/EditorSize.h"
+#include "wendlebrak/files/Files.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -116,14 +120,21 @@ public:
         if (!plugin->openEditor() || graphics() == nullptr)
             throw Failure{"the plug-in could not open its editor"};
         editorOpen = true;
-        // File dialogs take the --file answers in order; one without an answer waiting is cancelled.
+        // File dialogs take the --file answers in order; one without an answer waiting is cancelled. An open dialog
+        // offers only files that are there, so an answer that is not is refused after its step, with the reason.
         product->SetFileDialogHook(
-            [this](iplug::igraphics::EFileAction, const char*, std::string& path)
+            [this](iplug::igraphics::EFileAction action, const char*, std::string& path)
             {
                 if (fileAnswers.empty())
                     return false;
-                path = std::filesystem::absolute(fileAnswers.front()->text).string();
+                const std::string answer = fileAnswers.front()->text;
                 fileAnswers.pop_front();
+                if (action == iplug::igraphics::EFileAction::Open && ::access(answer.c_str(), F_OK) != 0)
+                {
+                    refusedAnswer = "--file " + answer + ": " + wendlebrak::files::systemReason(errno);
+                    return false;
+                }
+                path = std::filesystem::absolute(answer).string();
                 return true;
             });
         if (options.scale)
@@ -133,6 +144,8 @@ public:
         for (const EditorStep& step : options.steps)
         {
             perform(step);
+            if (!refusedAnswer.empty())
+                throw Failure{refusedAnswer};
             settle();
         }
         if (!fileAnswers.empty())
@@ -396,6 +409,7 @@ private:
     int channels = 2;
     std::vector<int> openMenuPath;             // the submenus opened by --choose in the pending menu
     std::deque<const EditorStep*> fileAnswers; // --file steps no file dialog has taken yet
+    std::string refusedAnswer;                 // why a file dialog refused its --file answer
 };
 
 } // namespace
@@ -500,7 +514,9 @@ std::optional<EditorOptions> parseEditorOptions(const std::vector<std::string>& 
         if (!ok)
             return std::nullopt;
     }
-    if (options.window && (options.png || options.stateOut || !options.steps.empty()))
+    if (options.bundle && options.bundle->empty())
+        error = "the name given to --plugin is empty";
+    else if (options.window && (options.png || options.stateOut || !options.steps.empty()))
         error = "editor --window takes only --play, --state, --scale, --yes and --plugin";
     else if (!options.window && !options.png)
         error = "editor needs --png OUT.png (or --window)";
@@ -525,7 +541,8 @@ int runEditorCommand(const std::vector<std::string>& arguments, const char* argv
             std::fputs(kEditorUsage, stdout);
             return 0;
         }
-        std::vector<NamedFile> written, read = {{bundleSource(options->bundle), bundlePath(options->bundle, argv0)}};
+        std::vector<NamedFile> written, read = {{bundleSource(options->bundle), bundlePath(options->bundle, argv0)},
+                                                {"the host program", "/proc/self/exe"}};
         for (const auto& [option, path] : {std::pair{"--png", options->png}, {"--save-state", options->stateOut}})
             if (path)
                 written.push_back({option, *path});

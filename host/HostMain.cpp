@@ -60,14 +60,15 @@ struct Interrupted
     std::string message;
 };
 
-// Set by the signal handler and read between blocks; storing it is all the handler does (a lock-free atomic is
-// safe to store from a handler).
+// Set by the signal handler and read between blocks (a lock-free atomic is safe to store from a handler); the
+// handler also ends a read waiting on a pipe or device input, whose writer may never act.
 std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void noteStopSignal(int signal)
 {
     stopSignal.store(signal);
+    aubrevane::host::endStoppableInput();
 }
 
 /** Catches SIGINT, SIGTERM and SIGHUP (a closed terminal), except one the caller ignores (a background job's SIGINT,
@@ -249,6 +250,8 @@ Options parseOptions(int argc, char** argv)
          {std::pair{"--save-target", options.saveTarget}, {"--save-preset", options.savePreset}})
         if (name && name->find_first_not_of(" \t") == std::string::npos)
             throw Failure{std::string("nothing was rendered or saved: the name given to ") + option + " is empty"};
+    if (options.bundle && options.bundle->empty())
+        throw Failure{"the name given to --plugin is empty"};
     return options;
 }
 
@@ -387,7 +390,8 @@ int render(const Options& options, const char* argv0)
     std::vector<NamedFile> written = {{"OUT", outPath}};
     std::vector<NamedFile> read = {
         {"IN", inPath},
-        {aubrevane::host::bundleSource(options.bundle), aubrevane::host::bundlePath(options.bundle, argv0).string()}};
+        {aubrevane::host::bundleSource(options.bundle), aubrevane::host::bundlePath(options.bundle, argv0).string()},
+        {"the host program", "/proc/self/exe"}};
     if (options.stateOut)
         written.push_back({"--save-state", *options.stateOut});
     if (options.reference)
@@ -415,14 +419,22 @@ int render(const Options& options, const char* argv0)
     // Aubrevane's own operations, so every render ends with the status line; another bundle renders without them
     std::unique_ptr<ProductOperations> product =
         options.needsProduct() ? attachProduct(*plugin) : ProductOperations::attach(*plugin, error);
-    // the preset and target files are found by name only now, through the plug-in's own lists
-    std::vector<NamedFile> loaded;
+    // The preset and target files are found by name only now, through the plug-in's own lists and file names. A
+    // preset or target loaded and saved back under its own name is one file on purpose: it is read before the audio.
+    std::vector<NamedFile> loaded, saved = written;
     if (options.preset)
         loaded.push_back({"--preset", product->presetFile(*options.preset).string()});
     if (options.target)
         loaded.push_back({"--target", product->targetFile(*options.target).string()});
-    std::erase_if(loaded, [](const NamedFile& file) { return file.path.empty(); }); // unknown, or a factory target
-    if (!aubrevane::host::checkNoClash(written, loaded, error))
+    if (options.saveTarget)
+        saved.push_back({"--save-target", product->targetFileForSave(*options.saveTarget).string()});
+    if (options.savePreset)
+        saved.push_back({"--save-preset", product->presetFileForSave(*options.savePreset).string()});
+    // empty: unknown, a factory target, or a save the plug-in has no folder for
+    const auto unnamed = [](const NamedFile& file) { return file.path.empty(); };
+    std::erase_if(loaded, unnamed);
+    std::erase_if(saved, unnamed);
+    if (!aubrevane::host::checkNoClash(written, loaded, error) || !aubrevane::host::checkNoClash(saved, read, error))
         throw Failure{error};
     // The idle tick after a state or preset takes the sound the preset mark compares with, as a host's timer would
     // before the user changes anything; the changes below then mark the preset modified.

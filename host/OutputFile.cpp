@@ -3,7 +3,9 @@
 #include "wendlebrak/files/Files.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -89,6 +91,29 @@ const char* nodeKind(mode_t mode)
     return "it is a block device";
 }
 
+/** Whether this process may act on any user's files (CAP_FOWNER, as root normally may). */
+bool actsForAnyOwner()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct sets[_LINUX_CAPABILITY_U32S_3]{};
+    if (::syscall(SYS_capget, &header, sets) != 0)
+        return ::geteuid() == 0;
+    return (sets[CAP_FOWNER / 32].effective & (1u << (CAP_FOWNER % 32))) != 0;
+}
+
+/** In a sticky folder (as /tmp) only the file's owner, the folder's owner or a process that acts for any owner may
+ *  remove a file or rename another over it, though anyone may write into it. */
+bool stickyFolderKeeps(const fs::path& folder, const struct stat& file)
+{
+    struct stat status
+    {
+    };
+    if (::stat(folder.c_str(), &status) != 0 || (status.st_mode & S_ISVTX) == 0)
+        return false;
+    const uid_t user = ::geteuid();
+    return file.st_uid != user && status.st_uid != user && !actsForAnyOwner();
+}
+
 } // namespace
 
 bool checkNoClash(const std::vector<NamedFile>& written, const std::vector<NamedFile>& read, std::string& error)
@@ -149,11 +174,15 @@ bool OutputFile::prepare(const std::string& path, std::string& error)
         file = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
         return file >= 0 || fail(systemReason(errno));
     }
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    // the rename in commit() would fail, after all of the audio
+    if (exists && stickyFolderKeeps(folder, status))
+        return fail(systemReason(EPERM) + ": it belongs to another user, and only its owner may replace it in this "
+                                          "sticky folder");
     if (exists)
         old = status;
     // The new file is made now, so a folder that takes no new file (missing, closed, read-only, /proc) is found
     // before the audio rather than after it. Unnamed, it cannot outlive the process; commit() names it through /proc.
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const bool namesThroughProc = ::access("/proc/self/fd", F_OK) == 0;
     if (namesThroughProc)
         file = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode);

@@ -5,6 +5,8 @@
 #include "framework/igraphics/IGraphics.h"
 #include "framework/igraphics/ITextControl.h"
 #include "offline/FactoryTargets.h"
+#include "offline/PresetFormat.h"
+#include "offline/SavedTarget.h"
 #include "plugin/Aubrevane.h"
 #include "wendlebrak/updates/UpdateCheck.h"
 
@@ -29,6 +31,13 @@ std::string checkedRecently(long long checkedAt, long long now)
         std::strftime(clock, sizeof clock, "%Y-%m-%d %H:%M:%S", &local);
     return "the feed was checked recently; the next check is due at " + std::string(clock) + " (in " +
            std::to_string(std::max(0LL, due - now)) + " seconds)";
+}
+
+/** The name as the plug-in stores it: blanks and tabs at either end dropped. */
+std::string storedName(const std::string& name)
+{
+    const auto first = name.find_first_not_of(" \t");
+    return first == std::string::npos ? std::string() : name.substr(first, name.find_last_not_of(" \t") - first + 1);
 }
 
 } // namespace
@@ -138,6 +147,14 @@ bool ProductOperations::saveTarget(const std::string& name, std::string& error)
     return withEditor([&] { product.saveTarget(name); }, error);
 }
 
+std::filesystem::path ProductOperations::targetFileForSave(const std::string& name) const
+{
+    // the plug-in writes no target into a relative folder
+    const std::filesystem::path folder = product.targetDirectory();
+    return folder.is_absolute() ? aubrevane::offline::targetPathForName(folder, storedName(name))
+                                : std::filesystem::path();
+}
+
 std::vector<std::string> ProductOperations::presetNames() const
 {
     std::vector<std::string> names;
@@ -166,6 +183,15 @@ std::filesystem::path ProductOperations::presetFile(const std::string& name) con
 bool ProductOperations::savePreset(const std::string& name, std::string& error)
 {
     return withEditor([&] { product.savePreset(name, true); }, error);
+}
+
+std::filesystem::path ProductOperations::presetFileForSave(const std::string& name) const
+{
+    // the plug-in writes no preset into a relative folder
+    const std::filesystem::path folder = product.presetDirectory();
+    return folder.is_absolute()
+               ? wendlebrak::presets::presetPathForName(aubrevane::offline::kPresetFormat, folder, storedName(name))
+               : std::filesystem::path();
 }
 
 std::string ProductOperations::statusLine()

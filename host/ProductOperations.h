@@ -45,12 +45,16 @@ public:
     /** The file loadTarget(name) reads; empty for a factory target or an unknown name. */
     std::filesystem::path targetFile(const std::string& name) const;
     [[nodiscard]] bool saveTarget(const std::string& name, std::string& error);
+    /** The file saveTarget(name) would write or replace now; empty where the plug-in has no folder for targets. */
+    std::filesystem::path targetFileForSave(const std::string& name) const;
 
     std::vector<std::string> presetNames() const;
     [[nodiscard]] bool loadPreset(const std::string& name, std::string& error);
     /** The file loadPreset(name) reads; empty for an unknown name. */
     std::filesystem::path presetFile(const std::string& name) const;
     [[nodiscard]] bool savePreset(const std::string& name, std::string& error);
+    /** The file savePreset(name) would write or replace now; empty where the plug-in has no folder for presets. */
+    std::filesystem::path presetFileForSave(const std::string& name) const;
 
     /** The editor's status line after one idle tick. */
     std::string statusLine();

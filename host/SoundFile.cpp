@@ -107,16 +107,23 @@ sf_count_t positionOf(void* data)
     return seekTo(0, SEEK_CUR, data);
 }
 
+sigset_t stopSignals()
+{
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&stops, signal);
+    return stops;
+}
+
 /** Waits until a named pipe has a writer that wrote or left; false when `stopSignal` was raised first. The stop
  *  signals are held back from the check of the flag until the wait has begun, so one arriving in between still ends
  *  the wait. */
 bool awaitWriter(int descriptor, const std::atomic<int>* stopSignal)
 {
     const auto stopped = [&] { return stopSignal != nullptr && stopSignal->load() != 0; };
-    sigset_t stops, previous;
-    sigemptyset(&stops);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&stops, signal);
+    const sigset_t stops = stopSignals();
+    sigset_t previous;
     pthread_sigmask(SIG_BLOCK, &stops, &previous);
     pollfd waiting{descriptor, POLLIN, 0};
     while (!stopped() && ::ppoll(&waiting, 1, nullptr, &previous) < 0 && errno == EINTR)
@@ -126,12 +133,59 @@ bool awaitWriter(int descriptor, const std::atomic<int>* stopSignal)
     return !stopped();
 }
 
+// Read by a signal handler, so lock-free atomics. libsndfile (and any decoder) retries a read a signal broke off,
+// so a stop cannot just interrupt the wait: the descriptor itself is made to read as ended.
+std::atomic<int> stoppableInput{-1};
+std::atomic<int> endedInput{-1}; // a pipe whose write end is closed; made once and kept
+static_assert(std::atomic<int>::is_always_lock_free);
+
 } // namespace
+
+void makeInputStoppable(int descriptor, const std::atomic<int>* stopSignal)
+{
+    if (endedInput.load() < 0)
+    {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0)
+            return; // without one, a stalled writer still holds the read, as it would anyway
+        ::close(ends[1]);
+        endedInput.store(ends[0]);
+    }
+    stoppableInput.store(descriptor);
+    // a stop handled before the line above found no input to end
+    if (stopSignal != nullptr && stopSignal->load() != 0)
+        endStoppableInput();
+}
+
+void releaseStoppableInput(int descriptor)
+{
+    // held back, so no handler on this thread runs between reading the number and replacing what it names
+    const sigset_t stops = stopSignals();
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &stops, &previous);
+    int expected = descriptor;
+    stoppableInput.compare_exchange_strong(expected, -1);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void endStoppableInput() noexcept
+{
+    const int saved = errno;
+    const int input = stoppableInput.load(), ended = endedInput.load();
+    if (input >= 0 && ended >= 0)
+        ::dup2(ended, input);
+    errno = saved;
+}
 
 SoundFile::~SoundFile()
 {
     if (file != nullptr)
         sf_close(file);
+    if (readsDescriptor)
+    {
+        releaseStoppableInput(descriptor.number);
+        ::close(descriptor.number);
+    }
 }
 
 bool SoundFile::openRead(const std::filesystem::path& path, std::string& error, const std::atomic<int>* stopSignal)
@@ -158,10 +212,15 @@ bool SoundFile::openRead(const std::filesystem::path& path, std::string& error, 
         return false;
     }
     ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    // a writer may stall anywhere in the header or the audio
+    if (!known || !S_ISREG(status.st_mode))
+        makeInputStoppable(descriptor, stopSignal);
     // Opened by descriptor, libsndfile goes by the content alone, as the plug-in's reference decoder does. Given a
     // name ending in .mp3 it would hand any bytes to libmpg123, which then "decodes" a program or a text file.
-    file = sf_open_fd(descriptor, SFM_READ, &fileInfo, SF_TRUE);
+    // The descriptor stays this object's, so it is released as a stoppable input before it closes.
+    file = sf_open_fd(descriptor, SFM_READ, &fileInfo, SF_FALSE);
     this->descriptor.number = descriptor;
+    readsDescriptor = true;
     if (file == nullptr)
     {
         error = "could not decode " + path.string() + ": " + asMessageReason(sf_strerror(nullptr));

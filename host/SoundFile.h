@@ -11,6 +11,19 @@
 namespace aubrevane::host
 {
 
+/**
+ * Lets one signal end a read that waits on a pipe or a device: `descriptor`, open for reading, is replaced by an
+ * ended pipe when endStoppableInput() runs (or now, when `stopSignal` is already raised), so the call waiting on it
+ * returns and every later read finds the end, whichever decoder reads it. Regular files need none of this. Main
+ * thread; at most one input at a time.
+ */
+void makeInputStoppable(int descriptor, const std::atomic<int>* stopSignal);
+/** Undoes makeInputStoppable(); call it before closing the descriptor, so a late signal cannot reach its number once
+ *  it names another file. */
+void releaseStoppableInput(int descriptor);
+/** For the handler of a stop signal (async-signal-safe): the stoppable input, if any, reads as ended from now on. */
+void endStoppableInput() noexcept;
+
 /** An audio file open for reading or writing through libsndfile; closed when destroyed. */
 class SoundFile
 {
@@ -21,7 +34,9 @@ public:
     SoundFile& operator=(const SoundFile&) = delete;
 
     /** A named pipe is waited on until its writer writes or leaves, or until `stopSignal` (set by a handler of SIGINT,
-     *  SIGTERM or SIGHUP) is raised; the message then ends in "interrupted". */
+     *  SIGTERM or SIGHUP) is raised; the message then ends in "interrupted". A pipe or device is read as a stoppable
+     *  input (makeInputStoppable), so a writer that stalls later, within the header or the audio, cannot hold a
+     *  stopped read either. */
     [[nodiscard]] bool openRead(const std::filesystem::path& path, std::string& error,
                                 const std::atomic<int>* stopSignal = nullptr);
     /** Writes into the open `written` (the caller's, which closes it) with the channel count, rate and format of
@@ -68,7 +83,8 @@ private:
     [[nodiscard]] std::string failureReason() const;
 
     SNDFILE* file = nullptr;
-    Descriptor descriptor; // libsndfile closes the one it reads; the one written is the caller's
+    Descriptor descriptor; // the one read is closed here, after libsndfile is done; the one written is the caller's
+    bool readsDescriptor = false;
     SF_INFO fileInfo{};
     bool cutShort = false;
 };

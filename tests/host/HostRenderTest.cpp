@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sndfile.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -327,6 +328,24 @@ TEST_F(HostRender, RefusesToWriteOverItsOwnInputByAnyName)
     }
     EXPECT_EQ(readText(input), original);
     EXPECT_FALSE(leftoverPartials());
+}
+
+TEST_F(HostRender, RefusesToWriteOverItsOwnProgram)
+{
+    // a copy with its bundle, so a failure here cannot spoil the program the other tests run
+    const fs::path program = folder / "aubrevane-host";
+    fs::copy_file(AUBREVANE_HOST_EXE, program);
+    fs::copy_file(fs::path(AUBREVANE_HOST_EXE).parent_path() / "Aubrevane.so", folder / "Aubrevane.so");
+    const std::string bytes = readText(program);
+    for (const auto& [args, option] : {std::pair{std::vector<std::string>{"render", input, program}, "OUT"},
+                                       {std::vector<std::string>{"editor", "--png", program}, "--png"}})
+    {
+        const HostRun run = aubrevane::test::runProgram(program, args, folder);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, "aubrevane-host: " + std::string(option) + " and the host program name the same file (" +
+                               program.string() + "); nothing was written\n");
+    }
+    EXPECT_EQ(readText(program), bytes);
 }
 
 TEST_F(HostRender, ADeviceIsWrittenInPlaceAndAPipeIsRefusedBothKeptAsTheyAre)
@@ -680,24 +699,40 @@ TEST_F(HostRender, AnInterruptedRenderLeavesNoPartialOutputAndSavesNothing)
     }
 }
 
-TEST_F(HostRender, AStopSignalEndsARenderWaitingForANamedPipeNobodyWritesTo)
+TEST_F(HostRender, AStopSignalEndsARenderWaitingOnANamedPipeWhoseWriterStalls)
 {
-    const fs::path pipe = folder / "pipe.wav";
+    const fs::path pipe = folder / "pipe.wav", errors = folder / "errors.txt";
+    ASSERT_TRUE(writeSound(input, std::vector<double>(8000 * 10, 0.1), 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    const std::string sound = readText(input);
     ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
-    for (const auto& [sent, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}})
-    {
-        ChildProcess render({AUBREVANE_HOST_EXE, "render", pipe, output}, folder / "errors.txt", defaultStopSignals);
-        // the output is prepared just before the input opens
-        render.awaitUnnamedFileIn(folder);
-        // one signal, also one that comes just before the wait starts
-        render.sendSignal(sent);
-        const std::optional<int> code = render.waitUpTo(10000);
-        if (!code)
-            render.sendSignal(SIGKILL);
-        EXPECT_EQ(code, status) << "signal " << sent;
-        EXPECT_FALSE(leftoverPartials());
-        EXPECT_FALSE(fs::exists(output));
-    }
+    // nobody writes; a writer stalls within the header; a writer stalls within the audio
+    const std::optional<std::string> sent[] = {std::nullopt, sound.substr(0, 20), sound.substr(0, 4096)};
+    for (const auto& bytes : sent)
+        for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129}})
+        {
+            // the test holds the pipe open for writing and never reads it
+            const int writer = bytes ? open(pipe.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC) : -1;
+            if (bytes)
+                ASSERT_EQ(write(writer, bytes->data(), bytes->size()), static_cast<ssize_t>(bytes->size()));
+            ChildProcess render({AUBREVANE_HOST_EXE, "render", pipe, output}, errors, defaultStopSignals);
+            // the output is prepared just before the input opens; then the host takes what was sent
+            render.awaitUnnamedFileIn(folder);
+            int queued = 0;
+            for (int polls = 0; writer >= 0 && polls < 2000 && ioctl(writer, FIONREAD, &queued) == 0 && queued > 0;
+                 ++polls)
+                usleep(5000);
+            // one signal, also one that comes just before a wait starts
+            render.sendSignal(signal);
+            const std::optional<int> code = render.waitUpTo(10000);
+            if (!code)
+                render.sendSignal(SIGKILL);
+            EXPECT_EQ(code, status) << "signal " << signal << " after " << (bytes ? bytes->size() : 0) << " bytes";
+            EXPECT_EQ(readText(errors), "aubrevane-host: interrupted; nothing was written\n");
+            EXPECT_FALSE(leftoverPartials());
+            EXPECT_FALSE(fs::exists(output));
+            if (writer >= 0)
+                close(writer);
+        }
 }
 
 TEST_F(HostRender, AFileSizeLimitFailsTheWriteWithOneLineAndLeavesNoPartial)
@@ -739,6 +774,36 @@ TEST_F(HostRender, AFolderTurnedReadOnlyMidRenderFailsTheWriteAndKeepsNothing)
     EXPECT_TRUE(message.ends_with("\naubrevane-host: could not write " + written.string() + ": permission denied\n"))
         << message;
     EXPECT_TRUE(fs::is_empty(outputs));
+}
+
+TEST_F(HostRender, AnotherUsersFileInAStickyFolderIsRefusedBeforeTheAudio)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can leave another user's file here";
+    // as in /tmp: anyone may write the file, only its owner may replace it; the host runs as nobody
+    const fs::path shared = folder / "shared", theirs = shared / "out.wav", errors = folder / "errors.txt";
+    fs::create_directory(shared);
+    fs::permissions(shared, fs::perms(01777));
+    fs::permissions(folder, fs::perms(0755));
+    aubrevane::test::writeFileBytes(theirs, "their file");
+    fs::permissions(theirs, fs::perms(0666));
+    // long enough for progress lines, which would show that audio was rendered
+    ASSERT_TRUE(writeSound(input, std::vector<double>(8000 * 30, 0.1), 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    fs::permissions(input, fs::perms(0644));
+    aubrevane::test::writeFileBytes(errors, "");
+    fs::permissions(errors, fs::perms(0666));
+    ChildProcess render({AUBREVANE_HOST_EXE, "render", input, theirs}, errors,
+                        []
+                        {
+                            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                                _exit(126);
+                        });
+    EXPECT_EQ(render.wait(), 1);
+    EXPECT_EQ(readText(errors), "aubrevane-host: could not write " + theirs.string() +
+                                    ": operation not permitted: it belongs to another user, and only its owner may "
+                                    "replace it in this sticky folder\n");
+    EXPECT_EQ(readText(theirs), "their file");
+    EXPECT_EQ(std::distance(fs::directory_iterator(shared), fs::directory_iterator()), 1);
 }
 
 TEST_F(HostRender, OutputNamesAtTheFoldersLimitRenderAndSave)
@@ -895,6 +960,20 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--target", "T", "--save-state", "@data/Aubrevane/Targets/T.avtarget"},
                  "--save-state and --target name the same file"},
         BadInput{"empty target name", {"--save-target", "  "}, "--save-target is empty"},
+        BadInput{"empty plugin name", {"--plugin", ""}, "the name given to --plugin is empty"},
+        BadInput{"output over the saved preset",
+                 {"--save-preset", "Q", "--yes"},
+                 "OUT and --save-preset name the same file",
+                 "in.wav",
+                 "data/Aubrevane/Presets/Q.avpreset"},
+        BadInput{"state over a new preset",
+                 {"--save-preset", " Other ", "--save-state", "@data/Aubrevane/Presets/Other.avpreset"},
+                 "--save-state and --save-preset name the same file"},
+        BadInput{"output over the saved target",
+                 {"--learn", "--save-target", "T"},
+                 "OUT and --save-target name the same file",
+                 "in.wav",
+                 "data/Aubrevane/Targets/T.avtarget"},
         BadInput{"missing reference", {"--reference", "@absent.wav"}, "absent.wav: no such file or directory"},
         BadInput{"newer state",
                  {"--state", "@newer.state"},
