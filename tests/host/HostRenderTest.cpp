@@ -708,12 +708,15 @@ TEST_F(HostRender, AStopSignalEndsARenderWaitingOnANamedPipeWhoseWriterStalls)
     // nobody writes; a writer stalls within the header; a writer stalls within the audio
     const std::optional<std::string> sent[] = {std::nullopt, sound.substr(0, 20), sound.substr(0, 4096)};
     for (const auto& bytes : sent)
+    {
         for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129}})
         {
             // the test holds the pipe open for writing and never reads it
             const int writer = bytes ? open(pipe.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC) : -1;
             if (bytes)
+            {
                 ASSERT_EQ(write(writer, bytes->data(), bytes->size()), static_cast<ssize_t>(bytes->size()));
+            }
             ChildProcess render({AUBREVANE_HOST_EXE, "render", pipe, output}, errors, defaultStopSignals);
             // the output is prepared just before the input opens; then the host takes what was sent
             render.awaitUnnamedFileIn(folder);
@@ -733,6 +736,7 @@ TEST_F(HostRender, AStopSignalEndsARenderWaitingOnANamedPipeWhoseWriterStalls)
             if (writer >= 0)
                 close(writer);
         }
+    }
 }
 
 TEST_F(HostRender, AFileSizeLimitFailsTheWriteWithOneLineAndLeavesNoPartial)
