@@ -4,6 +4,10 @@
 #include "dsp/ToneCorrector.h"
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -301,32 +305,51 @@ bool ensureComparisonFile()
     return !error;
 }
 
-/** Wall-clock seconds of one run of a shell command; a negative value when it failed. */
-double secondsOf(const std::string& command)
+/** Runs `arguments` (the program found in PATH) to its end with its output discarded; true when it exited with 0. */
+bool runQuietly(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&files, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const bool started = posix_spawnp(&pid, argv[0], &files, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&files);
+    int status = 0;
+    return started && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+/** Wall-clock seconds of one run of a program; a negative value when it failed. */
+double secondsOf(const std::vector<std::string>& arguments)
 {
     const auto start = std::chrono::steady_clock::now();
-    if (std::system(command.c_str()) != 0)
+    if (!runQuietly(arguments))
         return -1.0;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 /** sox with the same front chain as (b) and one 2/3-octave peak per band centre, all gains non-zero. */
-std::string soxCommand(bool withEffects)
+std::vector<std::string> soxCommand(bool withEffects)
 {
-    std::string command = "sox -D --single-threaded -V1 '" + comparisonFile().string() + "' -t null -";
+    std::vector<std::string> command{"sox", "-D", "--single-threaded", "-V1", comparisonFile(), "-t", "null", "-"};
     if (withEffects)
     {
-        command += " highpass -2 40 0.7071q lowpass -2 18000 0.7071q bass 3 100 0.707q equalizer 400 1q -2"
-                   " equalizer 2500 1q 2 treble -3 8000 0.707q";
+        for (const char* effect : {"highpass",  "-2",   "40",  "0.7071q", "lowpass",   "-2",  "18000", "0.7071q",
+                                   "bass",      "3",    "100", "0.707q",  "equalizer", "400", "1q",    "-2",
+                                   "equalizer", "2500", "1q",  "2",       "treble",    "-3",  "8000",  "0.707q"})
+            command.push_back(effect);
         for (int k = 0; k < aubrevane::dsp::kNumBands; ++k)
         {
-            char band[64];
-            std::snprintf(band, sizeof band, " equalizer %g 2.1449q %s", aubrevane::dsp::kBandHertz[k],
-                          k % 2 == 0 ? "1.5" : "-1.5");
-            command += band;
+            char centre[32];
+            std::snprintf(centre, sizeof centre, "%g", aubrevane::dsp::kBandHertz[k]);
+            command.insert(command.end(), {"equalizer", centre, "2.1449q", k % 2 == 0 ? "1.5" : "-1.5"});
         }
     }
-    return command + " >/dev/null 2>&1";
+    return command;
 }
 
 /**
@@ -364,7 +387,7 @@ double engineSecondsOverFile(benchmark::State& state)
 
 void BM_SoxPeerEveryStage(benchmark::State& state)
 {
-    if (std::system("command -v sox >/dev/null 2>&1") != 0)
+    if (!runQuietly({"sox", "--version"}))
     {
         state.SkipWithError("sox is not installed");
         return;

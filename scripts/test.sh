@@ -29,7 +29,8 @@ else
 fi
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+# quoted for the sanitizers' own option parser, which would split the path at a space
+export LSAN_OPTIONS="suppressions=\"$PWD/tests/lsan.supp\":print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 300 "${selection[@]}"

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace aubrevane::test
@@ -104,6 +105,30 @@ private:
     static constexpr int kPollMilliseconds = 5, kAwaitPolls = 2000;
     pid_t pid = -1;
 };
+
+/** Copies of the host program and of its plug-in bundle, side by side. */
+struct HostCopy
+{
+    std::filesystem::path program, bundle;
+};
+
+/** Copies the host program `host` and the plug-in bundle beside it into a new folder `folder`, all open to every user,
+ *  so that a user who cannot reach the build folder (a checkout in a private folder) can run the host. */
+inline HostCopy hostCopyForEveryUser(const std::filesystem::path& host, const std::filesystem::path& folder)
+{
+    namespace fs = std::filesystem;
+    constexpr auto kOpenToAll = fs::perms(0755);
+    const HostCopy copy{folder / host.filename(), folder / "Aubrevane.so"};
+    fs::create_directories(folder);
+    fs::permissions(folder, kOpenToAll);
+    for (const auto& [from, to] :
+         {std::pair{host, copy.program}, std::pair{host.parent_path() / "Aubrevane.so", copy.bundle}})
+    {
+        fs::copy_file(from, to);
+        fs::permissions(to, kOpenToAll);
+    }
+    return copy;
+}
 
 /** A `prepare` for ChildProcess: the program may write no file beyond `bytes` bytes. */
 inline std::function<void()> limitFileSize(rlim_t bytes)

@@ -755,7 +755,8 @@ TEST_F(HostRender, AFileSizeLimitFailsTheWriteWithOneLineAndLeavesNoPartial)
 
 TEST_F(HostRender, AFolderTurnedReadOnlyMidRenderFailsTheWriteAndKeepsNothing)
 {
-    // root passes every permission check, so the host runs as nobody there
+    // root passes every permission check, so the host runs as nobody there, from a copy in this test's folder:
+    // nobody may be unable to reach the build folder
     const fs::path outputs = folder / "outputs", written = outputs / "out.wav";
     fs::create_directory(outputs);
     fs::permissions(outputs, fs::perms::all);
@@ -765,7 +766,8 @@ TEST_F(HostRender, AFolderTurnedReadOnlyMidRenderFailsTheWriteAndKeepsNothing)
     const fs::path errors = outputs.parent_path() / "errors.txt";
     aubrevane::test::writeFileBytes(errors, "");
     fs::permissions(errors, fs::perms(0666));
-    ChildProcess render({AUBREVANE_HOST_EXE, "render", input, written, "--block", "4"}, errors,
+    const auto copy = aubrevane::test::hostCopyForEveryUser(AUBREVANE_HOST_EXE, folder / "program");
+    ChildProcess render({copy.program, "render", input, written, "--block", "4", "--plugin", copy.bundle}, errors,
                         []
                         {
                             if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))

@@ -568,10 +568,9 @@ TEST_F(HostWindowTest, ClickOnBypassPillShowsTheHeadlessPictureAndClosingExitsWi
     client->closeWindow(window);
     EXPECT_EQ(host->wait(), 0) << errors();
 
-    const fs::path png = folder / "headless.png";
-    const std::string command =
-        std::string(AUBREVANE_HOST_EXE) + " editor --png '" + png.string() + "' --click 644,64 > /dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    const fs::path png = folder / "headless.png", headlessErrors = folder / "headless-errors.txt";
+    ChildProcess headlessRun(hostCommand({"editor", "--png", png, "--click", "644,64"}), headlessErrors);
+    ASSERT_EQ(headlessRun.wait(), 0) << readText(headlessErrors);
     int pngWidth = 0, pngHeight = 0;
     const std::vector<IColor> headless = readPng(png, pngWidth, pngHeight);
     ASSERT_EQ(pngWidth, width);
@@ -660,11 +659,16 @@ TEST_F(HostWindowTest, OpeningRunsThePlugInsUpdateCheckOnceAndThePillShowsTheNew
     EXPECT_EQ(feed->requests(), 1);
 
     // the headless picture never asks, even where a check would be due
-    const fs::path png = folder / "headless.png";
-    const std::string command = "WENDLEBRAK_DATA_DIR='" + (folder / "fresh").string() + "' WENDLEBRAK_UPDATES_URL='" +
-                                feed->url() + "' " + AUBREVANE_HOST_EXE + " editor --png '" + png.string() +
-                                "' > /dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    const fs::path png = folder / "headless.png", fresh = folder / "fresh",
+                   headlessErrors = folder / "headless-errors.txt";
+    const std::string url = feed->url();
+    ChildProcess headlessRun(hostCommand({"editor", "--png", png}), headlessErrors,
+                             [&]
+                             {
+                                 setenv("WENDLEBRAK_DATA_DIR", fresh.c_str(), 1);
+                                 setenv("WENDLEBRAK_UPDATES_URL", url.c_str(), 1);
+                             });
+    ASSERT_EQ(headlessRun.wait(), 0) << readText(headlessErrors);
     feed->stop();
     EXPECT_EQ(feed->requests(), 1);
 }

@@ -116,9 +116,12 @@ TEST_F(SavedTargetFiles, RefusesWhatCouldNotBeReadBackAndLeavesTheOldFile)
     EXPECT_EQ(message.rfind("could not write ", 0), 0u);
     EXPECT_EQ(readFileBytes(folder / "Voice.avtarget"), before);
 
-    EXPECT_FALSE(writeTarget("relative", "Voice", "", kSample, message));
-    EXPECT_EQ(message, "could not write relative/Voice.avtarget");
-    EXPECT_FALSE(fs::exists("relative"));
+    {
+        const test::FreshWorkingFolder working;
+        EXPECT_FALSE(writeTarget("relative", "Voice", "", kSample, message));
+        EXPECT_EQ(message, "could not write relative/Voice.avtarget");
+        EXPECT_TRUE(working.empty());
+    }
 
     writeFileBytes(test::testFolder() / "plain", "x");
     EXPECT_FALSE(writeTarget(test::testFolder() / "plain", "Voice", "", kSample, message));

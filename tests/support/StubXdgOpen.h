@@ -14,14 +14,13 @@ namespace aubrevane::test
 
 /** A folder for PATH holding a stub xdg-open that writes its argument count and arguments, one a line, to
  *  `xdg-open-args.txt` in the test's folder, then marks it written. It uses shell built-ins only, since the PATH it
- *  runs with may hold nothing else. */
+ *  runs with may hold nothing else, and finds that file from its own path, so no path is written into the script. */
 inline std::filesystem::path stubXdgOpenFolder()
 {
     const std::filesystem::path bin = testFolder() / "bin";
     std::filesystem::create_directories(bin);
-    const std::string args = shellQuoted((testFolder() / "xdg-open-args.txt").string());
-    std::ofstream(bin / "xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > " << args << " && : > " << args
-                                    << ".done\n";
+    std::ofstream(bin / "xdg-open") << "#!/bin/sh\nargs=\"${0%/*}/../xdg-open-args.txt\"\n"
+                                       "printf '%s\\n' \"$#\" \"$@\" > \"$args\" && : > \"$args.done\"\n";
     std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
     return bin;
 }

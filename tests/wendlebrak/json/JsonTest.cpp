@@ -1,5 +1,6 @@
 #include "wendlebrak/json/Json.h"
 
+#include "support/RunProgram.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -107,10 +108,11 @@ TEST(JsonReader, ReadsNumbersRegardlessOfTheProcessLocale)
     // A host may switch the process to a locale whose decimal separator is a comma; build one for this test.
     const auto folder = aubrevane::test::testFolder() / "locales";
     std::filesystem::create_directories(folder);
-    const std::string build = "localedef -i de_DE -f UTF-8 '" + (folder / "de_DE.UTF-8").string() + "' 2>/dev/null";
+    const auto built =
+        aubrevane::test::runProgram("localedef", {"-i", "de_DE", "-f", "UTF-8", folder / "de_DE.UTF-8"}, folder);
     setenv("LOCPATH", folder.c_str(), 1);
     const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
-    if (std::system(build.c_str()) != 0 || std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+    if (built.exitCode != 0 || std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
     {
         unsetenv("LOCPATH");
         GTEST_SKIP() << "no locale with a decimal comma could be built";

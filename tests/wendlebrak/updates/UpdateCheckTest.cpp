@@ -422,11 +422,14 @@ TEST_F(UpdateCheckTest, EnvironmentReplacesTheFolderAndANonEmptyFeedAddress)
         return reply;
     };
     fetches = 0;
-    UpdateCheck nowhere(std::move(relative));
-    nowhere.checkIfDue();
-    nowhere.setEnabled(false);
-    EXPECT_FALSE(fs::exists("share"));
-    EXPECT_TRUE(nowhere.state().enabled);
+    {
+        const aubrevane::test::FreshWorkingFolder working;
+        UpdateCheck nowhere(std::move(relative));
+        nowhere.checkIfDue();
+        nowhere.setEnabled(false);
+        EXPECT_TRUE(working.empty());
+        EXPECT_TRUE(nowhere.state().enabled);
+    }
     EXPECT_EQ(fetches, 0);
 }
 
@@ -470,8 +473,11 @@ TEST_F(UpdateCheckTest, WriteFileReplacesWholeAndLeavesNothingBehindOnFailure)
     EXPECT_FALSE(UpdateCheck::writeFile(folder / "deeper" / "taken", "x"));
     writeText(folder / "plain", "");
     EXPECT_FALSE(UpdateCheck::writeFile(folder / "plain" / "child", "x")); // the parent is a file
-    EXPECT_FALSE(UpdateCheck::writeFile("relative.json", "x"));
-    EXPECT_FALSE(fs::exists("relative.json"));
+    {
+        const aubrevane::test::FreshWorkingFolder working;
+        EXPECT_FALSE(UpdateCheck::writeFile("relative.json", "x"));
+        EXPECT_TRUE(working.empty());
+    }
 
     std::vector<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
