@@ -130,6 +130,14 @@ inline HostCopy hostCopyForEveryUser(const std::filesystem::path& host, const st
     return copy;
 }
 
+/** A `prepare` for ChildProcess: run as nobody when started as root, whom no permission check stops. */
+inline void runAsNobodyUnderRoot()
+{
+    constexpr uid_t kNobody = 65534;
+    if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
+        _exit(126);
+}
+
 /** A `prepare` for ChildProcess: the program may write no file beyond `bytes` bytes. */
 inline std::function<void()> limitFileSize(rlim_t bytes)
 {

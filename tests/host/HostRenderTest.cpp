@@ -333,9 +333,7 @@ TEST_F(HostRender, RefusesToWriteOverItsOwnInputByAnyName)
 TEST_F(HostRender, RefusesToWriteOverItsOwnProgram)
 {
     // a copy with its bundle, so a failure here cannot spoil the program the other tests run
-    const fs::path program = folder / "aubrevane-host";
-    fs::copy_file(AUBREVANE_HOST_EXE, program);
-    fs::copy_file(fs::path(AUBREVANE_HOST_EXE).parent_path() / "Aubrevane.so", folder / "Aubrevane.so");
+    const fs::path program = aubrevane::test::hostCopyForEveryUser(AUBREVANE_HOST_EXE, folder / "program").program;
     const std::string bytes = readText(program);
     for (const auto& [args, option] : {std::pair{std::vector<std::string>{"render", input, program}, "OUT"},
                                        {std::vector<std::string>{"editor", "--png", program}, "--png"}})
@@ -768,11 +766,7 @@ TEST_F(HostRender, AFolderTurnedReadOnlyMidRenderFailsTheWriteAndKeepsNothing)
     fs::permissions(errors, fs::perms(0666));
     const auto copy = aubrevane::test::hostCopyForEveryUser(AUBREVANE_HOST_EXE, folder / "program");
     ChildProcess render({copy.program, "render", input, written, "--block", "4", "--plugin", copy.bundle}, errors,
-                        []
-                        {
-                            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-                                _exit(126);
-                        });
+                        aubrevane::test::runAsNobodyUnderRoot);
     render.awaitUnnamedFileIn(outputs);
     fs::permissions(outputs, fs::perms(0555));
     EXPECT_EQ(render.wait(), 1);
@@ -798,12 +792,9 @@ TEST_F(HostRender, AnotherUsersFileInAStickyFolderIsRefusedBeforeTheAudio)
     fs::permissions(input, fs::perms(0644));
     aubrevane::test::writeFileBytes(errors, "");
     fs::permissions(errors, fs::perms(0666));
-    ChildProcess render({AUBREVANE_HOST_EXE, "render", input, theirs}, errors,
-                        []
-                        {
-                            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-                                _exit(126);
-                        });
+    const auto copy = aubrevane::test::hostCopyForEveryUser(AUBREVANE_HOST_EXE, folder / "program");
+    ChildProcess render({copy.program, "render", input, theirs, "--plugin", copy.bundle}, errors,
+                        aubrevane::test::runAsNobodyUnderRoot);
     EXPECT_EQ(render.wait(), 1);
     EXPECT_EQ(readText(errors), "aubrevane-host: could not write " + theirs.string() +
                                     ": operation not permitted: it belongs to another user, and only its owner may "
