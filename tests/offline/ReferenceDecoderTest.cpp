@@ -189,10 +189,18 @@ TEST_F(ReferenceDecoding, WhatIsNotAudioCannotBeRead)
     std::ofstream(folder / "empty.wav").close();
     std::ofstream(folder / "text.wav") << "RIFF but not really a wave file at all";
     fs::create_directory(folder / "folder.flac");
-    for (const char* name : {"empty.wav", "text.wav", "folder.flac", "missing.aif"})
+    fs::create_directory(folder / "folder");
+    const std::pair<const char*, std::string> cases[] = {
+        {"empty.wav", "could not read empty.wav"},
+        {"text.wav", "could not read text.wav"},
+        {"folder.flac", "could not read folder.flac: it is a folder"},
+        {"folder", "could not read folder: it is a folder"}, // not an unsupported file type
+        {"missing.aif", "could not read missing.aif: no such file or directory"},
+    };
+    for (const auto& [name, expected] : cases)
     {
         EXPECT_FALSE(decodeAudioFile((folder / name).string(), audio, message)) << name;
-        EXPECT_EQ(message, std::string("could not read ") + name);
+        EXPECT_EQ(message, expected);
     }
     EXPECT_FALSE(decodeAudioMemory(nullptr, 0, "nothing.mp3", audio, message));
     EXPECT_EQ(message, "could not read nothing.mp3");
