@@ -611,25 +611,33 @@ TEST_F(HostRender, AnMp3IsReadFromItsFirstFrameAfterPaddingOrStrayBytes)
 
 TEST_F(HostRender, ReadingOpensNothingButTheInput)
 {
-    const fs::path mp3 = folder / "m.mp3", junk = folder / "junk.wav";
+    const fs::path mp3 = folder / "m.mp3", junk = folder / "junk.wav", errors = folder / "errors.txt";
     if (!writeSound(mp3, colouredStereo(44100, 3.0), 2, 44100, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III))
         GTEST_SKIP() << "this libsndfile cannot write MP3";
     aubrevane::test::writeFileBytes(junk, std::string(5000, 'j'));
-    // where libsndfile looks for a Macintosh resource fork: in the host's current folder (the test folder) for what
-    // it reads through a descriptor, beside the file for what it opens by name
+    // where libsndfile looks for a Macintosh resource fork: in the current folder for what it reads through a
+    // descriptor, beside the file for what it opens by name
     for (const char* other : {"._", "._m.mp3", "._junk.wav", "._in.wav"})
         aubrevane::test::writeFileBytes(folder / other, "not a resource fork");
+    const auto inFolder = [&](const std::vector<std::string>& args)
+    {
+        std::vector<std::string> argv = {AUBREVANE_HOST_EXE};
+        argv.insert(argv.end(), args.begin(), args.end());
+        ChildProcess run(argv, errors,
+                         [&]
+                         {
+                             if (chdir(folder.c_str()) != 0)
+                                 _exit(126);
+                         });
+        const int code = run.wait();
+        return std::pair{code, readText(errors)};
+    };
 
-    const HostRun rendered = host({"render", mp3, output});
-    EXPECT_EQ(rendered.exitCode, 0) << rendered.err;
-    const HostRun learned = host({"render", input, output, "--reference", mp3});
-    EXPECT_EQ(learned.exitCode, 0) << learned.err;
-    EXPECT_EQ(learned.err, "");
-    const HostRun wave = host({"render", input, output});
-    EXPECT_EQ(wave.exitCode, 0) << wave.err;
-    const HostRun junked = host({"render", junk, output});
-    EXPECT_EQ(junked.exitCode, 1);
-    EXPECT_EQ(junked.err, "aubrevane-host: could not decode " + junk.string() + ": format not recognised\n");
+    EXPECT_EQ(inFolder({"render", mp3, output}), std::pair(0, std::string()));
+    EXPECT_EQ(inFolder({"render", input, output, "--reference", mp3}), std::pair(0, std::string()));
+    EXPECT_EQ(inFolder({"render", input, output}), std::pair(0, std::string()));
+    EXPECT_EQ(inFolder({"render", junk, output}),
+              std::pair(1, "aubrevane-host: could not decode " + junk.string() + ": format not recognised\n"));
 }
 
 TEST_F(HostRender, AnUndecodableFileIsNamedInOneLineWhetherRenderedOrLearnedFrom)
