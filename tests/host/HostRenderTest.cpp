@@ -24,6 +24,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -606,6 +607,50 @@ TEST_F(HostRender, AnMp3IsReadFromItsFirstFrameAfterPaddingOrStrayBytes)
         EXPECT_EQ(rendered.samples, expected.samples) << name;
         const HostRun learned = host({"render", input, output, "--reference", in});
         EXPECT_EQ(learned.exitCode, 0) << learned.err;
+    }
+}
+
+TEST_F(HostRender, ANamedPipeRendersAsTheFileItCarries)
+{
+    // the decoders go back over what the pipe gave while they recognise and open it
+    const fs::path flac = folder / "in.flac", mp3 = folder / "in.mp3", pipe = folder / "pipe";
+    ASSERT_TRUE(writeSound(flac, colouredStereo(44100, 2.0), 2, 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+    std::vector<std::pair<fs::path, std::string>> inputs = {{input, readText(input)}, {flac, readText(flac)}};
+    if (writeSound(mp3, colouredStereo(44100, 2.0), 2, 44100, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III))
+        inputs.emplace_back(mp3, "\r\nab" + readText(mp3));
+    for (const auto& [file, bytes] : inputs)
+    {
+        aubrevane::test::writeFileBytes(file, bytes);
+        ASSERT_EQ(host({"render", file, output}).exitCode, 0) << file;
+        Sound expected, piped;
+        ASSERT_TRUE(readSound(output, expected));
+
+        ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+        std::thread writer(
+            [&]
+            {
+                sigset_t pipeSignal;
+                sigemptyset(&pipeSignal);
+                sigaddset(&pipeSignal, SIGPIPE);
+                pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr); // a host that stops reading fails the write
+                const int end = ::open(pipe.c_str(), O_WRONLY);
+                for (std::size_t done = 0; end >= 0 && done < bytes.size();)
+                {
+                    const ssize_t wrote = ::write(end, bytes.data() + done, bytes.size() - done);
+                    if (wrote <= 0)
+                        break;
+                    done += static_cast<std::size_t>(wrote);
+                }
+                ::close(end);
+            });
+        const HostRun run = host({"render", pipe, output});
+        ::close(::open(pipe.c_str(), O_RDONLY | O_NONBLOCK)); // releases a writer the host never met
+        writer.join();
+        fs::remove(pipe);
+        ASSERT_EQ(run.exitCode, 0) << file << ": " << run.err;
+        ASSERT_TRUE(readSound(output, piped));
+        EXPECT_EQ(piped.info.frames, expected.info.frames) << file;
+        EXPECT_EQ(piped.samples, expected.samples) << file;
     }
 }
 
