@@ -257,31 +257,34 @@ bool SoundFile::openRead(const std::filesystem::path& path, std::string& error, 
     auto* input = new InputSource(descriptor, known && S_ISREG(status.st_mode));
     source.reset(input);
     // Read by the content alone, as the plug-in's reference decoder does, and never by name: given a name ending in
-    // .mp3 libsndfile would hand any bytes to libmpg123, which then "decodes" a program or a text file.
-    auto stream = std::make_unique<aubrevane::offline::Mp3Stream>();
-    if (stream->open(*source))
-    {
-        mpeg = std::move(stream);
-        fileInfo.samplerate = mpeg->sampleRate();
-        fileInfo.channels = mpeg->channels();
-        fileInfo.frames = mpeg->frames() >= 0 ? mpeg->frames() : SF_COUNT_MAX;
-        fileInfo.format = SF_FORMAT_MPEG | (mpeg->layer() == 1   ? SF_FORMAT_MPEG_LAYER_I
-                                            : mpeg->layer() == 2 ? SF_FORMAT_MPEG_LAYER_II
-                                                                 : SF_FORMAT_MPEG_LAYER_III);
-        input->endKeeping();
-        return true;
-    }
-    stream.reset();
+    // .mp3 libsndfile would hand any bytes to libmpg123, which then "decodes" a program or a text file. A format with
+    // a marker of its own comes first, so that samples which happen to read as MPEG frames stay what they are.
     bool recognised = false;
-    file = source->seek(0, SEEK_SET) == 0 ? aubrevane::offline::openSoundFile(*source, fileInfo, recognised) : nullptr;
+    file = aubrevane::offline::openSoundFile(*source, fileInfo, recognised);
+    if (file != nullptr)
+        cutShort = logSaysCutShort(file);
+    else if (!recognised && source->seek(0, SEEK_SET) == 0)
+    {
+        auto stream = std::make_unique<aubrevane::offline::Mp3Stream>();
+        if (stream->open(*source))
+        {
+            mpeg = std::move(stream);
+            fileInfo = SF_INFO{};
+            fileInfo.samplerate = mpeg->sampleRate();
+            fileInfo.channels = mpeg->channels();
+            fileInfo.frames = mpeg->frames() >= 0 ? mpeg->frames() : SF_COUNT_MAX;
+            fileInfo.format = SF_FORMAT_MPEG | (mpeg->layer() == 1   ? SF_FORMAT_MPEG_LAYER_I
+                                                : mpeg->layer() == 2 ? SF_FORMAT_MPEG_LAYER_II
+                                                                     : SF_FORMAT_MPEG_LAYER_III);
+        }
+    }
     input->endKeeping();
-    if (file == nullptr)
+    if (file == nullptr && !mpeg)
     {
         error = "could not decode " + path.string() + ": " +
                 (recognised ? asMessageReason(withoutHeading(sf_strerror(nullptr))) : "format not recognised");
         return false;
     }
-    cutShort = logSaysCutShort(file);
     return true;
 }
 

@@ -61,6 +61,16 @@ struct SourceCallbacks
     static sf_count_t tell(void* user) { return of(user).seek(0, SEEK_CUR); }
 };
 
+/** HTK has no marker: libsndfile knows it by a sample count that gives the file's length, with 16-bit waveform
+ *  samples. */
+bool isHtk(const unsigned char* head, std::int64_t size, std::int64_t fileBytes)
+{
+    if (size < 12 || head[8] != 0 || head[9] != 2 || head[10] != 0 || head[11] != 0)
+        return false;
+    const std::int64_t samples = (std::int64_t{head[0]} << 24) | (head[1] << 16) | (head[2] << 8) | head[3];
+    return 2 * samples + 12 == fileBytes;
+}
+
 } // namespace
 
 bool recognisesByItsOwnMarker(const unsigned char* head, std::size_t size)
@@ -84,7 +94,8 @@ SNDFILE* openSoundFile(ByteSource& source, SF_INFO& info, bool& recognised)
 {
     unsigned char head[kContentCheckBytes];
     const std::int64_t got = source.read(head, sizeof head);
-    recognised = got > 0 && recognisesByItsOwnMarker(head, static_cast<std::size_t>(got));
+    recognised =
+        got > 0 && (recognisesByItsOwnMarker(head, static_cast<std::size_t>(got)) || isHtk(head, got, source.length()));
     if (!recognised || source.seek(0, SEEK_SET) != 0)
         return nullptr;
     SF_VIRTUAL_IO io{&SourceCallbacks::length, &SourceCallbacks::seek, &SourceCallbacks::read, &SourceCallbacks::write,

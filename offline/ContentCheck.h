@@ -22,9 +22,10 @@ inline constexpr std::size_t kContentCheckBytes = 4096;
 [[nodiscard]] bool recognisesByItsOwnMarker(const unsigned char* head, std::size_t size);
 
 /**
- * Opens the source, read from its start, through libsndfile where recognisesByItsOwnMarker allows it (a source of
- * unknown length is opened as a stream); nullptr otherwise, or when libsndfile fails, with `recognised` saying
- * which. The source must outlive the SNDFILE, which the caller closes.
+ * Opens the source, read from its start, through libsndfile where recognisesByItsOwnMarker allows it, or where it
+ * is HTK, which libsndfile knows by the file's length (a source of unknown length is opened as a stream); nullptr
+ * otherwise, or when libsndfile fails, with `recognised` saying which. The source must outlive the SNDFILE, which the
+ * caller closes.
  */
 [[nodiscard]] SNDFILE* openSoundFile(ByteSource& source, SF_INFO& info, bool& recognised);
 

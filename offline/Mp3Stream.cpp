@@ -168,10 +168,8 @@ bool Mp3Stream::open(ByteSource& bytes)
     if (start < 0 || bytes.seek(start, SEEK_SET) != start)
         return false;
 
-    static const int initialised = mpg123_init(); // does nothing since libmpg123 1.27, needed before
-    int code = initialised;
-    handle = mpg123_new(nullptr, &code);
-    if (handle == nullptr)
+    static const bool initialised = mpg123_init() == MPG123_OK; // needed before libmpg123 1.27, harmless since
+    if (!initialised || (handle = mpg123_new(nullptr, nullptr)) == nullptr)
         return false;
     // the decoder's notes on a damaged stream would reach the terminal
     mpg123_param2(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);

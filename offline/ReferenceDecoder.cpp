@@ -132,7 +132,7 @@ public:
     std::int64_t read(void* into, std::size_t count) override
     {
         const std::int64_t n = std::max<std::int64_t>(
-            0, std::min(static_cast<std::int64_t>(std::min<std::size_t>(count, kMaxChunk)), size - position));
+            0, std::min(static_cast<std::int64_t>(std::min<std::size_t>(count, SIZE_MAX / 2)), size - position));
         if (n > 0)
             std::memcpy(into, data + position, static_cast<std::size_t>(n));
         position += n;
@@ -150,7 +150,6 @@ public:
     std::int64_t length() override { return size; }
 
 private:
-    static constexpr std::size_t kMaxChunk = std::size_t{1} << 30;
     const unsigned char* data = nullptr;
     std::int64_t size = 0, position = 0;
 };
