@@ -14,8 +14,8 @@ namespace aubrevane::offline
 namespace
 {
 
-/** The largest MPEG audio frame with a bitrate in its header (Layer II at 384 kbit/s and 32 kHz, padded). */
-constexpr std::size_t kMaxFrameBytes = 1729;
+/** The largest MPEG audio frame with a bitrate in its header (MPEG 2.5 Layer II at 160 kbit/s and 8 kHz, padded). */
+constexpr std::size_t kMaxFrameBytes = 2881;
 /** Frames that must follow one another where a stream starts, unless the data ends first. */
 constexpr int kChainedFrames = 4;
 
