@@ -539,7 +539,11 @@ int render(const Options& options, const char* argv0)
     if (!output.commit(error))
         throw Failure{error};
 
-    if (damaged)
+    // a FLAC written to a pipe may not store its length: libsndfile then gives its largest count
+    if (damaged && total == SF_COUNT_MAX)
+        std::fprintf(stderr, "aubrevane-host: %s is damaged: decoding stopped at %.1f s; the rest was not rendered\n",
+                     inPath.c_str(), static_cast<double>(done) / info.samplerate);
+    else if (damaged)
         std::fprintf(stderr,
                      "aubrevane-host: %s is damaged: decoding stopped at %.1f s of %.1f s; the rest was not "
                      "rendered\n",

@@ -1,5 +1,8 @@
 #include "host/SoundFile.h"
 
+#include "offline/ByteSource.h"
+#include "offline/ContentCheck.h"
+#include "offline/Mp3Stream.h"
 #include "wendlebrak/files/Files.h"
 
 #include <fcntl.h>
@@ -11,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <sstream>
 #include <string_view>
 
@@ -116,6 +120,105 @@ sigset_t stopSignals()
     return stops;
 }
 
+/**
+ * The input's bytes through its descriptor. A regular file seeks as it is; a stream (a named pipe) keeps what it
+ * gave while the input is being recognised and opened, so the decoders may go back over its header, and lets the
+ * kept bytes go once reading has passed them.
+ */
+class InputSource final : public aubrevane::offline::ByteSource
+{
+public:
+    InputSource(int descriptor, bool regular) : descriptor(descriptor), regular(regular) {}
+    ~InputSource() override
+    {
+        releaseStoppableInput(descriptor);
+        ::close(descriptor);
+    }
+    InputSource(const InputSource&) = delete;
+    InputSource& operator=(const InputSource&) = delete;
+
+    std::int64_t read(void* into, std::size_t count) override
+    {
+        auto* bytes = static_cast<char*>(into);
+        std::size_t done = 0;
+        if (!regular && position < streamed)
+        {
+            const auto keptFrom = streamed - static_cast<std::int64_t>(kept.size());
+            done = std::min(count, static_cast<std::size_t>(streamed - position));
+            std::memcpy(bytes, kept.data() + (position - keptFrom), done);
+        }
+        while (done < count)
+        {
+            const ssize_t got = ::read(descriptor, bytes + done, count - done);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0 && done == 0)
+                return -1;
+            if (got <= 0)
+                break;
+            if (!regular && keeping)
+                kept.append(bytes + done, static_cast<std::size_t>(got));
+            if (!regular)
+                streamed += got;
+            done += static_cast<std::size_t>(got);
+        }
+        position += static_cast<std::int64_t>(done);
+        if (!keeping && position >= streamed && !kept.empty())
+            std::string().swap(kept);
+        return static_cast<std::int64_t>(done);
+    }
+
+    std::int64_t seek(std::int64_t offset, int whence) override
+    {
+        if (regular)
+            return ::lseek(descriptor, offset, whence);
+        const std::int64_t target = whence == SEEK_SET ? offset : whence == SEEK_CUR ? position + offset : -1;
+        if (target < streamed - static_cast<std::int64_t>(kept.size()) || whence == SEEK_END)
+            return -1;
+        if (target <= streamed)
+        {
+            position = target;
+            return position;
+        }
+        // forward past what came so far: read up to there
+        position = streamed;
+        char skipped[4096];
+        while (position < target)
+        {
+            const std::int64_t got =
+                read(skipped, static_cast<std::size_t>(std::min<std::int64_t>(sizeof skipped, target - position)));
+            if (got <= 0)
+                return -1;
+        }
+        return position;
+    }
+
+    std::int64_t length() override
+    {
+        struct stat status
+        {
+        };
+        return regular && ::fstat(descriptor, &status) == 0 ? static_cast<std::int64_t>(status.st_size) : -1;
+    }
+
+    /** The input is open: from here on a stream keeps nothing more. */
+    void endKeeping() { keeping = false; }
+
+private:
+    const int descriptor;
+    const bool regular;
+    bool keeping = true;
+    std::string kept;                        // a stream's bytes from streamed - kept.size() to streamed
+    std::int64_t position = 0, streamed = 0; // streamed: bytes the stream gave so far
+};
+
+/** libsndfile's reason without the heading some of its reasons carry ("Error : bad data offset"). */
+std::string withoutHeading(std::string_view reason)
+{
+    const std::string_view heading = "Error : ";
+    return std::string(reason.starts_with(heading) ? reason.substr(heading.size()) : reason);
+}
+
 /** Waits until a named pipe has a writer that wrote or left; false when `stopSignal` was raised first. The stop
  *  signals are held back from the check of the flag until the wait has begun, so one arriving in between still ends
  *  the wait. */
@@ -177,15 +280,12 @@ void endStoppableInput() noexcept
     errno = saved;
 }
 
+SoundFile::SoundFile() = default;
+
 SoundFile::~SoundFile()
 {
     if (file != nullptr)
         sf_close(file);
-    if (readsDescriptor)
-    {
-        releaseStoppableInput(descriptor.number);
-        ::close(descriptor.number);
-    }
 }
 
 bool SoundFile::openRead(const std::filesystem::path& path, std::string& error, const std::atomic<int>* stopSignal)
@@ -215,18 +315,38 @@ bool SoundFile::openRead(const std::filesystem::path& path, std::string& error, 
     // a writer may stall anywhere in the header or the audio
     if (!known || !S_ISREG(status.st_mode))
         makeInputStoppable(descriptor, stopSignal);
-    // Opened by descriptor, libsndfile goes by the content alone, as the plug-in's reference decoder does. Given a
-    // name ending in .mp3 it would hand any bytes to libmpg123, which then "decodes" a program or a text file.
-    // The descriptor stays this object's, so it is released as a stoppable input before it closes.
-    file = sf_open_fd(descriptor, SFM_READ, &fileInfo, SF_FALSE);
     this->descriptor.number = descriptor;
-    readsDescriptor = true;
-    if (file == nullptr)
+    auto* input = new InputSource(descriptor, known && S_ISREG(status.st_mode));
+    source.reset(input);
+    // Read by the content alone, as the plug-in's reference decoder does, and never by name: given a name ending in
+    // .mp3 libsndfile would hand any bytes to libmpg123, which then "decodes" a program or a text file. A format with
+    // a marker of its own comes first, so that samples which happen to read as MPEG frames stay what they are.
+    bool recognised = false;
+    file = aubrevane::offline::openSoundFile(*source, fileInfo, recognised);
+    if (file != nullptr)
+        cutShort = logSaysCutShort(file);
+    else if (!recognised && source->seek(0, SEEK_SET) == 0)
     {
-        error = "could not decode " + path.string() + ": " + asMessageReason(sf_strerror(nullptr));
+        auto stream = std::make_unique<aubrevane::offline::Mp3Stream>();
+        if (stream->open(*source))
+        {
+            mpeg = std::move(stream);
+            fileInfo = SF_INFO{};
+            fileInfo.samplerate = mpeg->sampleRate();
+            fileInfo.channels = mpeg->channels();
+            fileInfo.frames = mpeg->frames() >= 0 ? mpeg->frames() : SF_COUNT_MAX;
+            fileInfo.format = SF_FORMAT_MPEG | (mpeg->layer() == 1   ? SF_FORMAT_MPEG_LAYER_I
+                                                : mpeg->layer() == 2 ? SF_FORMAT_MPEG_LAYER_II
+                                                                     : SF_FORMAT_MPEG_LAYER_III);
+        }
+    }
+    input->endKeeping();
+    if (file == nullptr && !mpeg)
+    {
+        error = "could not decode " + path.string() + ": " +
+                (recognised ? asMessageReason(withoutHeading(sf_strerror(nullptr))) : "format not recognised");
         return false;
     }
-    cutShort = logSaysCutShort(file);
     return true;
 }
 
@@ -256,6 +376,13 @@ bool SoundFile::openWrite(int written, const SF_INFO& like, std::string& error, 
 
 std::int64_t SoundFile::read(double* interleaved, std::int64_t frames)
 {
+    if (mpeg)
+    {
+        decoded.resize(static_cast<std::size_t>(frames * fileInfo.channels));
+        const std::int64_t got = mpeg->read(decoded.data(), frames);
+        std::copy_n(decoded.begin(), std::max<std::int64_t>(got, 0) * fileInfo.channels, interleaved);
+        return got;
+    }
     const sf_count_t got = sf_readf_double(file, interleaved, frames);
     if (got == 0 && sf_error(file) != SF_ERR_NO_ERROR)
         return -1;
@@ -326,9 +453,9 @@ bool SoundFile::endedShort(std::int64_t framesRead) const
 
 std::string SoundFile::lastError() const
 {
-    // some of libsndfile's reasons carry a heading of their own
-    const std::string_view heading = "Error : ", reason = sf_strerror(file);
-    return asMessageReason(std::string(reason.starts_with(heading) ? reason.substr(heading.size()) : reason));
+    if (mpeg)
+        return mpeg->lastError();
+    return asMessageReason(withoutHeading(sf_strerror(file)));
 }
 
 std::vector<int> SoundFile::channelMap() const

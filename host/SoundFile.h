@@ -5,8 +5,15 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace aubrevane::offline
+{
+class ByteSource;
+class Mp3Stream;
+} // namespace aubrevane::offline
 
 namespace aubrevane::host
 {
@@ -24,11 +31,12 @@ void releaseStoppableInput(int descriptor);
 /** For the handler of a stop signal (async-signal-safe): the stoppable input, if any, reads as ended from now on. */
 void endStoppableInput() noexcept;
 
-/** An audio file open for reading or writing through libsndfile; closed when destroyed. */
+/** An audio file open for reading or writing through libsndfile (MPEG audio is read through libmpg123, from its
+ *  first frame); closed when destroyed. */
 class SoundFile
 {
 public:
-    SoundFile() = default;
+    SoundFile();
     ~SoundFile();
     SoundFile(const SoundFile&) = delete;
     SoundFile& operator=(const SoundFile&) = delete;
@@ -36,7 +44,8 @@ public:
     /** A named pipe is waited on until its writer writes or leaves, or until `stopSignal` (set by a handler of SIGINT,
      *  SIGTERM or SIGHUP) is raised; the message then ends in "interrupted". A pipe or device is read as a stoppable
      *  input (makeInputStoppable), so a writer that stalls later, within the header or the audio, cannot hold a
-     *  stopped read either. */
+     *  stopped read either. Only the input is opened and read: what libsndfile does not recognise by its content is
+     *  refused before libsndfile would look for other files. */
     [[nodiscard]] bool openRead(const std::filesystem::path& path, std::string& error,
                                 const std::atomic<int>* stopSignal = nullptr);
     /** Writes into the open `written` (the caller's, which closes it) with the channel count, rate and format of
@@ -83,8 +92,10 @@ private:
     [[nodiscard]] std::string failureReason() const;
 
     SNDFILE* file = nullptr;
-    Descriptor descriptor; // the one read is closed here, after libsndfile is done; the one written is the caller's
-    bool readsDescriptor = false;
+    Descriptor descriptor; // the one read is closed with its source; the one written is the caller's
+    std::unique_ptr<offline::ByteSource> source; // the input's bytes, read by libsndfile or `mpeg`
+    std::unique_ptr<offline::Mp3Stream> mpeg;
+    std::vector<float> decoded; // a block of `mpeg`, before it becomes doubles
     SF_INFO fileInfo{};
     bool cutShort = false;
 };

@@ -1,5 +1,10 @@
 #include "offline/ReferenceDecoder.h"
 
+#include "offline/ByteSource.h"
+#include "offline/ContentCheck.h"
+#include "offline/Mp3Stream.h"
+#include "wendlebrak/files/Files.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -51,6 +56,7 @@ Container containerForExtension(const std::string& extension)
     return Container::None;
 }
 
+/** Whether libsndfile's format is one the container admits; MPEG audio is decoded apart from libsndfile. */
 bool containerAccepts(Container container, int format)
 {
     const int major = format & SF_FORMAT_TYPEMASK;
@@ -59,10 +65,9 @@ bool containerAccepts(Container container, int format)
     case Container::WaveOrAiff:
         return major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_RF64 ||
                major == SF_FORMAT_W64 || major == SF_FORMAT_AIFF;
-    case Container::Mp3:
-        return major == SF_FORMAT_MPEG;
     case Container::Flac:
         return major == SF_FORMAT_FLAC;
+    case Container::Mp3:
     case Container::None:
         break;
     }
@@ -80,87 +85,74 @@ std::uint64_t frameLimit(double maxSeconds, double sampleRate)
     return static_cast<std::uint64_t>(frames);
 }
 
-/** libsndfile reads through these callbacks, so it never opens anything itself and never sees a FIFO. */
-struct DescriptorSource
+/** A reference file through its descriptor. */
+class DescriptorSource final : public ByteSource
 {
-    int descriptor = -1;
+public:
+    explicit DescriptorSource(int descriptor) : descriptor(descriptor) {}
 
-    static sf_count_t length(void* user)
+    std::int64_t read(void* into, std::size_t count) override
+    {
+        std::size_t done = 0;
+        while (done < count)
+        {
+            const ssize_t got = ::read(descriptor, static_cast<char*>(into) + done, count - done);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0 && done == 0)
+                return -1;
+            if (got <= 0)
+                break;
+            done += static_cast<std::size_t>(got);
+        }
+        return static_cast<std::int64_t>(done);
+    }
+    std::int64_t seek(std::int64_t offset, int whence) override { return ::lseek(descriptor, offset, whence); }
+    std::int64_t length() override
     {
         struct stat status
         {
         };
-        if (fstat(static_cast<DescriptorSource*>(user)->descriptor, &status) != 0)
-            return -1;
-        return static_cast<sf_count_t>(status.st_size);
+        return fstat(descriptor, &status) == 0 ? static_cast<std::int64_t>(status.st_size) : -1;
     }
-    static sf_count_t seek(sf_count_t offset, int whence, void* user)
-    {
-        return static_cast<sf_count_t>(lseek(static_cast<DescriptorSource*>(user)->descriptor, offset, whence));
-    }
-    static sf_count_t read(void* destination, sf_count_t count, void* user)
-    {
-        const int descriptor = static_cast<DescriptorSource*>(user)->descriptor;
-        sf_count_t done = 0;
-        while (done < count)
-        {
-            const ssize_t got =
-                ::read(descriptor, static_cast<char*>(destination) + done, static_cast<std::size_t>(count - done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break;
-            done += got;
-        }
-        return done;
-    }
-    static sf_count_t write(const void*, sf_count_t, void*) { return 0; }
-    static sf_count_t tell(void* user)
-    {
-        return static_cast<sf_count_t>(lseek(static_cast<DescriptorSource*>(user)->descriptor, 0, SEEK_CUR));
-    }
+
+private:
+    int descriptor = -1;
 };
 
-struct MemorySource
+/** A reference file's bytes in memory. */
+class MemorySource final : public ByteSource
 {
-    const unsigned char* data = nullptr;
-    sf_count_t size = 0;
-    sf_count_t position = 0;
-
-    static sf_count_t length(void* user) { return static_cast<MemorySource*>(user)->size; }
-    static sf_count_t seek(sf_count_t offset, int whence, void* user)
+public:
+    MemorySource(const void* data, std::size_t size)
+        : data(static_cast<const unsigned char*>(data)), size(data != nullptr ? static_cast<std::int64_t>(size) : 0)
     {
-        auto& source = *static_cast<MemorySource*>(user);
-        sf_count_t base = 0;
-        if (whence == SEEK_CUR)
-            base = source.position;
-        else if (whence == SEEK_END)
-            base = source.size;
-        else if (whence != SEEK_SET)
-            return -1;
-        if ((offset < 0 && -offset > base) || (offset > 0 && offset > std::numeric_limits<sf_count_t>::max() - base))
-            return -1;
-        source.position = base + offset;
-        return source.position;
     }
-    static sf_count_t read(void* destination, sf_count_t count, void* user)
+
+    std::int64_t read(void* into, std::size_t count) override
     {
-        auto& source = *static_cast<MemorySource*>(user);
-        if (count <= 0 || source.position >= source.size)
-            return 0;
-        const sf_count_t n = std::min(count, source.size - source.position);
-        std::memcpy(destination, source.data + source.position, static_cast<std::size_t>(n));
-        source.position += n;
+        const std::int64_t n = std::max<std::int64_t>(
+            0, std::min(static_cast<std::int64_t>(std::min<std::size_t>(count, SIZE_MAX / 2)), size - position));
+        if (n > 0)
+            std::memcpy(into, data + position, static_cast<std::size_t>(n));
+        position += n;
         return n;
     }
-    static sf_count_t write(const void*, sf_count_t, void*) { return 0; }
-    static sf_count_t tell(void* user) { return static_cast<MemorySource*>(user)->position; }
-};
+    std::int64_t seek(std::int64_t offset, int whence) override
+    {
+        const std::int64_t base = whence == SEEK_CUR ? position : whence == SEEK_END ? size : 0;
+        if ((whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) || offset < -base ||
+            offset > std::numeric_limits<std::int64_t>::max() - base)
+            return -1;
+        position = base + offset;
+        return position;
+    }
+    std::int64_t length() override { return size; }
 
-template <typename Source> SF_VIRTUAL_IO callbacksFor()
-{
-    return SF_VIRTUAL_IO{&Source::length, &Source::seek, &Source::read, &Source::write, &Source::tell};
-}
+private:
+    const unsigned char* data = nullptr;
+    std::int64_t size = 0, position = 0;
+};
 
 struct SoundFileCloser
 {
@@ -185,25 +177,19 @@ enum class Outcome
 };
 
 /**
- * Decodes through libsndfile in blocks of kDecodeBlockFrames frames, appending each frame's channel mean, until the
+ * Appends the channel mean of each frame that `readBlock` delivers, kDecodeBlockFrames frames at a time, until the
  * data ends or at least `limit` frames were read (the last block may overshoot; the caller trims).
  */
-Outcome decodeThrough(SF_VIRTUAL_IO& io, void* user, Container container, DecodedAudio& audio, double maxSeconds,
-                      const std::atomic<bool>* cancel)
+template <typename ReadBlock>
+Outcome decodeBlocks(DecodedAudio& audio, std::int64_t framesPromised, double maxSeconds,
+                     const std::atomic<bool>* cancel, ReadBlock&& readBlock)
 {
-    SF_INFO info{};
-    const std::unique_ptr<SNDFILE, SoundFileCloser> file(sf_open_virtual(&io, SFM_READ, &info, user));
-    if (!file || !containerAccepts(container, info.format) || info.channels <= 0 || info.samplerate <= 0)
-        return Outcome::Failed;
-
-    audio.sampleRate = static_cast<double>(info.samplerate);
-    audio.channels = static_cast<std::uint32_t>(info.channels);
-    const auto channels = static_cast<std::size_t>(info.channels);
+    const auto channels = static_cast<std::size_t>(audio.channels);
     const std::uint64_t limit = frameLimit(maxSeconds, audio.sampleRate);
 
     // Reserve only what both the header and the limit allow, and never on the word of a header alone beyond 64M.
-    if (info.frames > 0 && static_cast<std::uint64_t>(info.frames) <= (std::uint64_t{1} << 26))
-        audio.samples.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(limit, info.frames)));
+    if (framesPromised > 0 && static_cast<std::uint64_t>(framesPromised) <= (std::uint64_t{1} << 26))
+        audio.samples.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(limit, framesPromised)));
 
     std::vector<float> block(kDecodeBlockFrames * channels, 0.0f);
     std::uint64_t framesRead = 0;
@@ -211,7 +197,7 @@ Outcome decodeThrough(SF_VIRTUAL_IO& io, void* user, Container container, Decode
     {
         if (cancel != nullptr && cancel->load(std::memory_order_relaxed))
             return Outcome::Cancelled;
-        const sf_count_t got = sf_readf_float(file.get(), block.data(), static_cast<sf_count_t>(kDecodeBlockFrames));
+        const std::int64_t got = readBlock(block.data(), static_cast<std::int64_t>(kDecodeBlockFrames));
         if (got <= 0)
             break;
         const std::size_t appended = audio.samples.size();
@@ -228,6 +214,33 @@ Outcome decodeThrough(SF_VIRTUAL_IO& io, void* user, Container container, Decode
         framesRead += static_cast<std::uint64_t>(got);
     }
     return audio.samples.empty() ? Outcome::Failed : Outcome::Decoded;
+}
+
+/** Decodes the source as the container its extension names: MP3 through libmpg123, the others through libsndfile. */
+Outcome decodeThrough(ByteSource& source, Container container, DecodedAudio& audio, double maxSeconds,
+                      const std::atomic<bool>* cancel)
+{
+    if (container == Container::Mp3)
+    {
+        Mp3Stream stream;
+        if (!stream.open(source))
+            return Outcome::Failed;
+        audio.sampleRate = static_cast<double>(stream.sampleRate());
+        audio.channels = static_cast<std::uint32_t>(stream.channels());
+        return decodeBlocks(audio, stream.frames(), maxSeconds, cancel,
+                            [&](float* block, std::int64_t frames) { return stream.read(block, frames); });
+    }
+
+    SF_INFO info{};
+    bool recognised = false;
+    const std::unique_ptr<SNDFILE, SoundFileCloser> file(openSoundFile(source, info, recognised));
+    if (!file || !containerAccepts(container, info.format) || info.channels <= 0 || info.samplerate <= 0)
+        return Outcome::Failed;
+    audio.sampleRate = static_cast<double>(info.samplerate);
+    audio.channels = static_cast<std::uint32_t>(info.channels);
+    return decodeBlocks(audio, info.frames, maxSeconds, cancel,
+                        [&](float* block, std::int64_t frames)
+                        { return std::int64_t{sf_readf_float(file.get(), block, frames)}; });
 }
 
 /** The steps every entry point shares once it knows how to reach the bytes. */
@@ -247,7 +260,8 @@ bool decodeWith(const std::string& path, DecodedAudio& audio, std::string& messa
         return false;
     }
 
-    const Outcome outcome = decodeOpened(container);
+    std::string reason; // why the file could not be opened, where the system says
+    const Outcome outcome = decodeOpened(container, reason);
     if (outcome == Outcome::Cancelled)
     {
         message = kCancelledMessage;
@@ -255,7 +269,8 @@ bool decodeWith(const std::string& path, DecodedAudio& audio, std::string& messa
     }
     if (outcome == Outcome::Failed || audio.samples.empty() || !(audio.sampleRate > 0.0))
     {
-        message = "could not read " + std::filesystem::path(path).filename().string();
+        message =
+            "could not read " + std::filesystem::path(path).filename().string() + (reason.empty() ? "" : ": " + reason);
         return false;
     }
 
@@ -275,12 +290,26 @@ bool isReferenceFileName(const std::string& fileName)
 bool decodeAudioFile(const std::string& path, DecodedAudio& audio, std::string& message, double maxSeconds,
                      const std::atomic<bool>* cancel)
 {
+    // a folder is named as one, whatever its name ends in
+    struct stat named
+    {
+    };
+    if (::stat(path.c_str(), &named) == 0 && S_ISDIR(named.st_mode))
+    {
+        std::vector<float>().swap(audio.samples);
+        audio.sampleRate = 0.0;
+        audio.channels = 0;
+        message = "could not read " + std::filesystem::path(path).filename().string() + ": it is a folder";
+        return false;
+    }
     return decodeWith(path, audio, message, maxSeconds,
-                      [&](Container container)
+                      [&](Container container, std::string& reason)
                       {
                           // Non-blocking, so a FIFO or a device named like a reference file neither blocks the open nor
                           // gets read.
                           DescriptorCloser opened{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+                          if (opened.descriptor < 0)
+                              reason = wendlebrak::files::systemReason(errno);
                           struct stat status
                           {
                           };
@@ -288,24 +317,19 @@ bool decodeAudioFile(const std::string& path, DecodedAudio& audio, std::string& 
                               !S_ISREG(status.st_mode))
                               return Outcome::Failed;
                           DescriptorSource source{opened.descriptor};
-                          SF_VIRTUAL_IO io = callbacksFor<DescriptorSource>();
-                          return decodeThrough(io, &source, container, audio, maxSeconds, cancel);
+                          return decodeThrough(source, container, audio, maxSeconds, cancel);
                       });
 }
 
 bool decodeAudioMemory(const void* data, std::size_t size, const std::string& fileName, DecodedAudio& audio,
                        std::string& message, double maxSeconds, const std::atomic<bool>* cancel)
 {
-    return decodeWith(
-        fileName, audio, message, maxSeconds,
-        [&](Container container)
-        {
-            MemorySource source{static_cast<const unsigned char*>(data), static_cast<sf_count_t>(size), 0};
-            if (data == nullptr)
-                source.size = 0;
-            SF_VIRTUAL_IO io = callbacksFor<MemorySource>();
-            return decodeThrough(io, &source, container, audio, maxSeconds, cancel);
-        });
+    return decodeWith(fileName, audio, message, maxSeconds,
+                      [&](Container container, std::string&)
+                      {
+                          MemorySource source{data, size};
+                          return decodeThrough(source, container, audio, maxSeconds, cancel);
+                      });
 }
 
 } // namespace aubrevane::offline

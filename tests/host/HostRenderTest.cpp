@@ -25,6 +25,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -469,8 +470,15 @@ TEST_F(HostRender, AnOutputsNameChoosesItsFormatAndTheNearestSampleFormat)
 
 TEST_F(HostRender, AFlacOrMp3DamagedInTheMiddleSaysWhereDecodingStopped)
 {
-    for (const auto& [name, format] : {std::pair{"damaged.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
-                                       std::pair{"damaged.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III}})
+    const struct
+    {
+        const char* name;
+        int format;
+        bool lengthStored;
+    } cases[] = {{"damaged.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, true},
+                 {"unmeasured.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, false},
+                 {"damaged.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, true}};
+    for (const auto& [name, format, lengthStored] : cases)
     {
         const fs::path damaged = folder / name;
         if (!writeSound(damaged, colouredStereo(44100, 6.0), 2, 44100, format))
@@ -480,14 +488,25 @@ TEST_F(HostRender, AFlacOrMp3DamagedInTheMiddleSaysWhereDecodingStopped)
         }
         {
             std::fstream bytes(damaged, std::ios::in | std::ios::out | std::ios::binary);
+            if (!lengthStored)
+            {
+                // the 36-bit total sample count of STREAMINFO, 0 as an encoder writing to a pipe may leave it
+                char field[5];
+                bytes.seekg(21);
+                bytes.read(field, 5);
+                field[0] = static_cast<char>(field[0] & 0xF0);
+                std::fill(field + 1, field + 5, '\0');
+                bytes.seekp(21);
+                bytes.write(field, 5);
+            }
             bytes.seekp(static_cast<std::streamoff>(fs::file_size(damaged) * 2 / 5));
             bytes << std::string(4000, 'Z');
         }
         const HostRun run = host({"render", damaged, output});
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_TRUE(std::regex_match(run.err, std::regex("aubrevane-host: " + damaged.string() +
-                                                         " is damaged: decoding stopped at 2\\.[0-9] s of 6\\.0 s; "
-                                                         "the rest was not rendered\n")))
+        EXPECT_TRUE(std::regex_match(
+            run.err, std::regex("aubrevane-host: " + damaged.string() + " is damaged: decoding stopped at 2\\.[0-9] s" +
+                                (lengthStored ? " of 6\\.0 s" : "") + "; the rest was not rendered\n")))
             << run.err;
     }
 }
@@ -579,6 +598,110 @@ TEST_F(HostRender, ACutMp3IsNotedOnceAndTheDecoderKeepsQuietOnEveryPath)
     EXPECT_EQ(lines[0].rfind("aubrevane-host: " + mp3.string() + " holds less audio than its header says", 0), 0u);
 }
 
+TEST_F(HostRender, AnMp3IsReadFromItsFirstFrameAfterPaddingOrStrayBytes)
+{
+    const fs::path clean = folder / "clean.mp3";
+    if (!writeSound(clean, colouredStereo(44100, 3.0), 2, 44100, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III))
+        GTEST_SKIP() << "this libsndfile cannot write MP3";
+    const std::string bytes = readText(clean);
+    const std::string tag = std::string("ID3\x03\0\0\0\0\0\x0f", 10) + std::string("TIT2\0\0\0\x05\0\0\0Song", 15);
+    const fs::path cleanOut = folder / "clean.wav";
+    ASSERT_EQ(host({"render", clean, cleanOut}).exitCode, 0);
+    Sound expected;
+    ASSERT_TRUE(readSound(cleanOut, expected));
+    EXPECT_NEAR(static_cast<double>(expected.info.frames), 3.0 * 44100, 2304.0);
+
+    for (const auto& [name, padded] :
+         {std::pair{"padded.mp3", tag + std::string(1000, '\0') + bytes}, std::pair{"stray.mp3", "\r\nab" + bytes}})
+    {
+        const fs::path in = folder / name;
+        aubrevane::test::writeFileBytes(in, padded);
+        const HostRun run = host({"render", in, output});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        Sound rendered;
+        ASSERT_TRUE(readSound(output, rendered));
+        EXPECT_EQ(rendered.info.frames, expected.info.frames) << name;
+        EXPECT_EQ(rendered.samples, expected.samples) << name;
+        const HostRun learned = host({"render", input, output, "--reference", in});
+        EXPECT_EQ(learned.exitCode, 0) << learned.err;
+    }
+}
+
+TEST_F(HostRender, ANamedPipeRendersAsTheFileItCarries)
+{
+    // the decoders go back over what the pipe gave while they recognise and open it
+    const fs::path flac = folder / "in.flac", mp3 = folder / "in.mp3", pipe = folder / "pipe";
+    ASSERT_TRUE(writeSound(flac, colouredStereo(44100, 2.0), 2, 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+    std::vector<std::pair<fs::path, std::string>> inputs = {{input, readText(input)}, {flac, readText(flac)}};
+    if (writeSound(mp3, colouredStereo(44100, 2.0), 2, 44100, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III))
+        inputs.emplace_back(mp3, "\r\nab" + readText(mp3));
+    for (const auto& [file, bytes] : inputs)
+    {
+        aubrevane::test::writeFileBytes(file, bytes);
+        ASSERT_EQ(host({"render", file, output}).exitCode, 0) << file;
+        Sound expected, piped;
+        ASSERT_TRUE(readSound(output, expected));
+
+        ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+        std::thread writer(
+            [&]
+            {
+                sigset_t pipeSignal;
+                sigemptyset(&pipeSignal);
+                sigaddset(&pipeSignal, SIGPIPE);
+                pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr); // a host that stops reading fails the write
+                const int end = ::open(pipe.c_str(), O_WRONLY);
+                for (std::size_t done = 0; end >= 0 && done < bytes.size();)
+                {
+                    const ssize_t wrote = ::write(end, bytes.data() + done, bytes.size() - done);
+                    if (wrote <= 0)
+                        break;
+                    done += static_cast<std::size_t>(wrote);
+                }
+                ::close(end);
+            });
+        const HostRun run = host({"render", pipe, output});
+        ::close(::open(pipe.c_str(), O_RDONLY | O_NONBLOCK)); // releases a writer the host never met
+        writer.join();
+        fs::remove(pipe);
+        ASSERT_EQ(run.exitCode, 0) << file << ": " << run.err;
+        ASSERT_TRUE(readSound(output, piped));
+        EXPECT_EQ(piped.info.frames, expected.info.frames) << file;
+        EXPECT_EQ(piped.samples, expected.samples) << file;
+    }
+}
+
+TEST_F(HostRender, ReadingOpensNothingButTheInput)
+{
+    const fs::path mp3 = folder / "m.mp3", junk = folder / "junk.wav", errors = folder / "errors.txt";
+    if (!writeSound(mp3, colouredStereo(44100, 3.0), 2, 44100, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III))
+        GTEST_SKIP() << "this libsndfile cannot write MP3";
+    aubrevane::test::writeFileBytes(junk, std::string(5000, 'j'));
+    // where libsndfile looks for a Macintosh resource fork: in the current folder for what it reads through a
+    // descriptor, beside the file for what it opens by name
+    for (const char* other : {"._", "._m.mp3", "._junk.wav", "._in.wav"})
+        aubrevane::test::writeFileBytes(folder / other, "not a resource fork");
+    const auto inFolder = [&](const std::vector<std::string>& args)
+    {
+        std::vector<std::string> argv = {AUBREVANE_HOST_EXE};
+        argv.insert(argv.end(), args.begin(), args.end());
+        ChildProcess run(argv, errors,
+                         [&]
+                         {
+                             if (chdir(folder.c_str()) != 0)
+                                 _exit(126);
+                         });
+        const int code = run.wait();
+        return std::pair{code, readText(errors)};
+    };
+
+    EXPECT_EQ(inFolder({"render", mp3, output}), std::pair(0, std::string()));
+    EXPECT_EQ(inFolder({"render", input, output, "--reference", mp3}), std::pair(0, std::string()));
+    EXPECT_EQ(inFolder({"render", input, output}), std::pair(0, std::string()));
+    EXPECT_EQ(inFolder({"render", junk, output}),
+              std::pair(1, "aubrevane-host: could not decode " + junk.string() + ": format not recognised\n"));
+}
+
 TEST_F(HostRender, AnUndecodableFileIsNamedInOneLineWhetherRenderedOrLearnedFrom)
 {
     std::mt19937 random(5);
@@ -588,6 +711,7 @@ TEST_F(HostRender, AnUndecodableFileIsNamedInOneLineWhetherRenderedOrLearnedFrom
     const std::pair<const char*, std::string> files[] = {
         {"junk.wav", junk},
         {"program.mp3", readText(AUBREVANE_HOST_EXE)},
+        {"tagged.mp3", std::string("ID3\x03\0\0\0\0\0\x08", 10) + junk},
         {"text.flac", "these are words, not sound\n"},
     };
     for (const auto& [name, bytes] : files)
@@ -803,6 +927,28 @@ TEST_F(HostRender, AnotherUsersFileInAStickyFolderIsRefusedBeforeTheAudio)
     EXPECT_EQ(std::distance(fs::directory_iterator(shared), fs::directory_iterator()), 1);
 }
 
+TEST_F(HostRender, AReferenceTheUserMayNotReadGivesTheSystemsReason)
+{
+    // root passes every permission check, so the host runs as nobody there
+    const fs::path outputs = folder / "outputs", secret = folder / "secret.wav";
+    fs::create_directory(outputs);
+    fs::permissions(outputs, fs::perms::all);
+    fs::permissions(folder, fs::perms(0755));
+    fs::permissions(input, fs::perms(0644));
+    ASSERT_TRUE(writeSound(secret, colouredStereo(48000, 3.0), 2, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    fs::permissions(secret, fs::perms::none);
+    const fs::path errors = outputs / "errors.txt";
+    aubrevane::test::writeFileBytes(errors, "");
+    fs::permissions(errors, fs::perms(0666));
+    const auto copy = aubrevane::test::hostCopyForEveryUser(AUBREVANE_HOST_EXE, folder / "program");
+    ChildProcess render(
+        {copy.program, "render", input, outputs / "out.wav", "--reference", secret, "--plugin", copy.bundle}, errors,
+        aubrevane::test::runAsNobodyUnderRoot);
+    EXPECT_EQ(render.wait(), 1);
+    EXPECT_EQ(readText(errors), "aubrevane-host: could not learn from " + secret.string() +
+                                    ": could not read secret.wav: permission denied\n");
+}
+
 TEST_F(HostRender, OutputNamesAtTheFoldersLimitRenderAndSave)
 {
     // both partial names are shortened to the same stem, and still apart
@@ -972,6 +1118,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "in.wav",
                  "data/Aubrevane/Targets/T.avtarget"},
         BadInput{"missing reference", {"--reference", "@absent.wav"}, "absent.wav: no such file or directory"},
+        BadInput{"reference folder", {"--reference", "@data"}, "data: could not read data: it is a folder"},
         BadInput{"newer state",
                  {"--state", "@newer.state"},
                  "newer.state: the state was saved by a newer version (state version 7); this one reads up to "

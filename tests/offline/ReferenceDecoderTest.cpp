@@ -126,7 +126,7 @@ TEST_F(ReferenceDecoding, NonFiniteSamplesBecomeSilence)
     EXPECT_EQ(audio.samples, (std::vector<float>{0.25f, 0.0f, 0.5f, 0.0f, 0.0f, 0.75f}));
 }
 
-TEST_F(ReferenceDecoding, Mp3DecodesToAboutItsLengthAndLevel)
+TEST_F(ReferenceDecoding, Mp3DecodesToAboutItsLengthAndLevelFromItsFirstFrame)
 {
     std::vector<float> sine;
     for (int i = 0; i < 44100; ++i)
@@ -142,6 +142,21 @@ TEST_F(ReferenceDecoding, Mp3DecodesToAboutItsLengthAndLevel)
         sum += double(s) * s;
     const double rmsDecibels = 10.0 * std::log10(sum / static_cast<double>(audio.samples.size()));
     EXPECT_NEAR(rmsDecibels, 20.0 * std::log10(0.5 / std::sqrt(2.0)), 1.0);
+
+    // Bytes the decoder does not expect before the first frame: the same samples as the clean file.
+    const std::string clean = readFileBytes(folder / "tone.mp3").value_or("");
+    const std::string tag = std::string("ID3\x03\0\0\0\0\0\x0f", 10) + std::string("TIT2\0\0\0\x05\0\0\0Tone", 15);
+    for (const auto& [name, bytes] :
+         {std::pair{"padded.mp3", tag + std::string(1000, '\0') + clean}, std::pair{"stray.mp3", "\r\nab" + clean}})
+    {
+        writeFileBytes(folder / name, bytes);
+        DecodedAudio padded;
+        ASSERT_TRUE(decodeAudioFile((folder / name).string(), padded, message)) << name << ": " << message;
+        EXPECT_EQ(padded.samples, audio.samples) << name;
+        DecodedAudio fromMemory;
+        ASSERT_TRUE(decodeAudioMemory(bytes.data(), bytes.size(), name, fromMemory, message)) << message;
+        EXPECT_EQ(fromMemory.samples, audio.samples) << name;
+    }
 }
 
 TEST_F(ReferenceDecoding, KeepsExactlyTheLongestDurationAndAllOfAShorterFile)
@@ -189,10 +204,18 @@ TEST_F(ReferenceDecoding, WhatIsNotAudioCannotBeRead)
     std::ofstream(folder / "empty.wav").close();
     std::ofstream(folder / "text.wav") << "RIFF but not really a wave file at all";
     fs::create_directory(folder / "folder.flac");
-    for (const char* name : {"empty.wav", "text.wav", "folder.flac", "missing.aif"})
+    fs::create_directory(folder / "folder");
+    const std::pair<const char*, std::string> cases[] = {
+        {"empty.wav", "could not read empty.wav"},
+        {"text.wav", "could not read text.wav"},
+        {"folder.flac", "could not read folder.flac: it is a folder"},
+        {"folder", "could not read folder: it is a folder"}, // not an unsupported file type
+        {"missing.aif", "could not read missing.aif: no such file or directory"},
+    };
+    for (const auto& [name, expected] : cases)
     {
         EXPECT_FALSE(decodeAudioFile((folder / name).string(), audio, message)) << name;
-        EXPECT_EQ(message, std::string("could not read ") + name);
+        EXPECT_EQ(message, expected);
     }
     EXPECT_FALSE(decodeAudioMemory(nullptr, 0, "nothing.mp3", audio, message));
     EXPECT_EQ(message, "could not read nothing.mp3");

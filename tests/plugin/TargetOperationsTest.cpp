@@ -178,7 +178,7 @@ TEST_F(TargetOperations, TheFileChooserStartsAnAnalysisOnlyWithAnEditorAndAChose
     graphics.QueueFileDialogAnswer((music / "missing.flac").string());
     plugin->promptForReference();
     ASSERT_TRUE(workerFinished(*plugin));
-    EXPECT_EQ(reading().message, "COULD NOT LEARN: could not read missing.flac");
+    EXPECT_EQ(reading().message, "COULD NOT LEARN: could not read missing.flac: no such file or directory");
     ASSERT_EQ(graphics.GetFileDialogs().size(), 2u);
     EXPECT_EQ(graphics.GetFileDialogs()[0].extensions, "wav wave aif aiff aifc mp3 flac");
 }

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace aubrevane::offline
+{
+
+/** The bytes of one input, as the decoders read them: a file through its descriptor, bytes in memory, or a stream. */
+class ByteSource
+{
+public:
+    virtual ~ByteSource() = default;
+
+    /** Reads up to `count` bytes, fewer only at the end of the data or on an error; -1 for an error before any. */
+    virtual std::int64_t read(void* into, std::size_t count) = 0;
+    /** Moves as lseek does (SEEK_SET, SEEK_CUR, SEEK_END); the new position, or -1 where the source cannot go. */
+    virtual std::int64_t seek(std::int64_t offset, int whence) = 0;
+    /** The number of bytes, or -1 when the source does not know it (a stream). */
+    virtual std::int64_t length() = 0;
+};
+
+} // namespace aubrevane::offline
