@@ -297,12 +297,31 @@ bool IGraphics::LoadFont(const char* fontID, const char* fileNameOrPath)
     return true;
 }
 
+namespace
+{
+
+/** librsvg registers GObject types that outlive it: unloaded with a plug-in bundle and loaded again, it would
+ *  register them a second time and abort the process. Once it has been used it stays loaded. */
+void keepSvgLibraryLoaded()
+{
+    static const bool kept = []
+    {
+        Dl_info info{};
+        return dladdr(reinterpret_cast<void*>(&rsvg_handle_new_from_file), &info) != 0 && info.dli_fname != nullptr &&
+               dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+    }();
+    (void)kept;
+}
+
+} // namespace
+
 ISVG IGraphics::LoadSVG(const char* fileNameOrPath, const char* units, float dpi)
 {
     (void)units; // sizes are read in pixels at `dpi`, which is what every caller asks for
     const std::string path = locateResource(fileNameOrPath);
     if (path.empty())
         return {};
+    keepSvgLibraryLoaded();
     GError* error = nullptr;
     RsvgHandle* handle = rsvg_handle_new_from_file(path.c_str(), &error);
     if (handle == nullptr)

@@ -32,10 +32,11 @@ FT_Library freeTypeLibrary()
 
 const cairo_user_data_key_t faceKey{};
 
-void releaseFace(void* face)
-{
-    FT_Done_Face(static_cast<FT_Face>(face));
-}
+/** What cairo calls when it finally drops a font face, which may be long after the editor let it go: FreeType's
+ *  own function, as cairo's documentation has it, so that the call never reaches into a plug-in bundle that has
+ *  been unloaded meanwhile (cairo and FreeType stay loaded while cairo holds the face). */
+const auto releaseFace = reinterpret_cast<cairo_destroy_func_t>(reinterpret_cast<void (*)()>(&FT_Done_Face));
+
 } // namespace
 
 cairo_font_face_t* loadFontFace(const std::string& path)

@@ -116,6 +116,13 @@ struct LoadedCopy
         }
         return true;
     }
+    bool opensEditor() const
+    {
+        const bool opened = proc<AUOpenEditorProc>(kAUOpenEditorSelect)(record, nullptr) == kAUNoErr;
+        proc<AUIdleProc>(kAUIdleSelect)(record);
+        proc<AUCloseEditorProc>(kAUCloseEditorSelect)(record);
+        return opened;
+    }
     void close()
     {
         if (record != nullptr)
@@ -157,6 +164,10 @@ TEST(Bundle, TwoCopiesKeepTheirOwnStateAndEachUnloads)
     EXPECT_EQ(second.param(0), info.defaultValue);
     EXPECT_NE(first.state(), second.state());
 
+    // What the libraries both copies use keep from their editors holds neither copy.
+    EXPECT_TRUE(first.opensEditor());
+    EXPECT_TRUE(second.opensEditor());
+
     // The second copy runs on its own code and tables once the first is gone.
     first.unload();
     EXPECT_FALSE(isMapped(first.file));
@@ -164,6 +175,10 @@ TEST(Bundle, TwoCopiesKeepTheirOwnStateAndEachUnloads)
     EXPECT_EQ(second.param(0), info.defaultValue);
     second.unload();
     EXPECT_FALSE(isMapped(second.file));
+
+    LoadedCopy again(folder / "first.so");
+    ASSERT_NE(again.record, nullptr);
+    EXPECT_TRUE(again.opensEditor());
 }
 
 } // namespace
