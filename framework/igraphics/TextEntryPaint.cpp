@@ -34,7 +34,7 @@ const cairo_user_data_key_t faceKey{};
 
 /** What cairo calls when it finally drops a font face, which may be long after the editor let it go: FreeType's
  *  own function, as cairo's documentation has it, so that the call never reaches into a plug-in bundle that has
- *  been unloaded meanwhile (cairo and FreeType stay loaded while cairo holds the face). */
+ *  been unloaded meanwhile. FreeType is loaded for as long as cairo is, since cairo needs it too. */
 const auto releaseFace = reinterpret_cast<cairo_destroy_func_t>(reinterpret_cast<void (*)()>(&FT_Done_Face));
 
 } // namespace
