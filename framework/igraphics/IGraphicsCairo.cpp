@@ -301,17 +301,15 @@ namespace
 {
 
 /** librsvg registers GObject types that outlive it: unloaded with a plug-in bundle and loaded again, it would
- *  register them a second time and abort the process. Once it has been used it stays loaded. */
-void keepSvgLibraryLoaded()
+ *  register them a second time and abort the process, and the libraries below it keep state of their own for the
+ *  process's lifetime. So they stay loaded from the moment this code is loaded, as GObject itself does; a bundle
+ *  that carries this code still unloads. */
+const bool svgLibraryKept = []
 {
-    static const bool kept = []
-    {
-        Dl_info info{};
-        return dladdr(reinterpret_cast<void*>(&rsvg_handle_new_from_file), &info) != 0 && info.dli_fname != nullptr &&
-               dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
-    }();
-    (void)kept;
-}
+    Dl_info info{};
+    return dladdr(reinterpret_cast<void*>(&rsvg_handle_new_from_file), &info) != 0 && info.dli_fname != nullptr &&
+           dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}();
 
 } // namespace
 
@@ -321,7 +319,6 @@ ISVG IGraphics::LoadSVG(const char* fileNameOrPath, const char* units, float dpi
     const std::string path = locateResource(fileNameOrPath);
     if (path.empty())
         return {};
-    keepSvgLibraryLoaded();
     GError* error = nullptr;
     RsvgHandle* handle = rsvg_handle_new_from_file(path.c_str(), &error);
     if (handle == nullptr)
