@@ -93,7 +93,8 @@ enum EAUSelector : std::int16_t
     kAUGetPlugInObjectSelect,
     kAUGetLatencySelect,
     kAURunBackgroundWorkSelect,
-    kAUEndBackgroundWorkSelect
+    kAUEndBackgroundWorkSelect,
+    kAUGetInterfaceSelect
 };
 
 enum EAUParameterFlags : std::uint32_t
@@ -153,7 +154,8 @@ using AUIdleProc = OSStatus (*)(void* self);
 using AUOpenEditorProc = OSStatus (*)(void* self, void* parentWindow);
 using AUCloseEditorProc = OSStatus (*)(void* self);
 using AUSetHostCallbacksProc = OSStatus (*)(void* self, const AUHostCallbacks* callbacks);
-/** The plug-in object itself (an iplug::IPlugAU*), for a host built with the plug-in's own headers. */
+/** The plug-in object itself (an iplug::IPlugAU*), for code in the same program as the plug-in's, such as the
+ *  framework's tests; a host that loads the bundle uses AUGetInterfaceProc. */
 using AUGetPlugInObjectProc = OSStatus (*)(void* self, void** object);
 using AUGetLatencyProc = OSStatus (*)(void* self, int* samples);
 /** A background thread of the host's, never its audio or main thread: runs the plug-in's slow work once (such as a
@@ -162,5 +164,10 @@ using AURunBackgroundWorkProc = OSStatus (*)(void* self);
 /** Main thread: background work under way ends early and no more starts. A host calls it before it joins its
  *  background thread; closing the instance does the same and then waits for the work still under way. */
 using AUEndBackgroundWorkProc = OSStatus (*)(void* self);
+/** Main thread: an object of the interface that `interfaceId` names, which the plug-in implements and the host
+ *  knows from a header: an abstract class whose virtual functions reach the plug-in with no symbol looked up, as a
+ *  view factory hands a host the editor's view. It lives as long as the instance; kAUErrInvalidParameter for an
+ *  interface the plug-in does not have. */
+using AUGetInterfaceProc = OSStatus (*)(void* self, std::uint32_t interfaceId, void** object);
 
 } // namespace iplug

@@ -182,6 +182,18 @@ OSStatus getPlugInObjectProc(void* self, void** object)
                    });
 }
 
+OSStatus getInterfaceProc(void* self, std::uint32_t interfaceId, void** object)
+{
+    return guarded(self,
+                   [&](IPlugAU& p) -> OSStatus
+                   {
+                       if (object == nullptr)
+                           return kAUErrInvalidParameter;
+                       *object = p.GetHostInterface(interfaceId);
+                       return *object != nullptr ? kAUNoErr : kAUErrInvalidParameter;
+                   });
+}
+
 OSStatus getLatencyProc(void* self, int* samples)
 {
     return guarded(self,
@@ -637,6 +649,8 @@ AudioComponentMethod IPlugAU::AULookup(std::int16_t selector) noexcept
         return method<AURunBackgroundWorkProc>(&runBackgroundWorkProc);
     case kAUEndBackgroundWorkSelect:
         return method<AUEndBackgroundWorkProc>(&endBackgroundWorkProc);
+    case kAUGetInterfaceSelect:
+        return method<AUGetInterfaceProc>(&getInterfaceProc);
     default:
         return nullptr;
     }

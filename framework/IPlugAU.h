@@ -68,6 +68,10 @@ public:
      */
     virtual void OnBackgroundWork(const std::atomic<bool>& /*stopRequested*/) {}
 
+    /** Main thread: the object of the host interface `interfaceId` names, alive as long as the plug-in, or null
+     *  when the plug-in has none of that name. None unless overridden. */
+    virtual void* GetHostInterface(std::uint32_t /*interfaceId*/) { return nullptr; }
+
     // Passed on to the host's callbacks; main thread, from the editor or a state restore.
     void BeginInformHostOfParamChange(int paramIdx) override;
     void InformHostOfParamChange(int paramIdx, double normalized) override;

@@ -1,20 +1,13 @@
 #include "host/EditorCommand.h"
 
 #include "framework/IPlugAPIBase.h"
-#include "framework/igraphics/IGraphics.h"
-#include "framework/igraphics/ITextControl.h"
 #include "host/HostedPlugin.h"
 #include "host/OutputFile.h"
 #include "host/ProductOperations.h"
 #include "host/SoundFile.h"
 #include "host/StateFile.h"
-#include "plugin/Aubrevane.h"
-#include "plugin/EditorSize.h"
-#include "wendlebrak/files/Files.h"
+#include "plugin/ProductInterface.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -30,11 +23,9 @@ namespace aubrevane::host
 namespace
 {
 
-using aubrevane::plugin::kEditorHeight; // the editor's design size in units; --scale multiplies it
-using aubrevane::plugin::kEditorWidth;
-using iplug::igraphics::IGraphics;
-using iplug::igraphics::IMouseMod;
-using iplug::igraphics::IPopupMenu;
+using aubrevane::plugin::ProductInterface;
+using EditorView = iplug::igraphics::IEditorView;
+using MenuItem = iplug::igraphics::IEditorView::MenuItem;
 
 constexpr double kSilentRate = 48000.0; // the rate the editor runs at when no file is played
 constexpr int kBlockFrames = 512;
@@ -95,7 +86,7 @@ public:
     EditorSession(const EditorOptions& options, const char* argv0)
         : options(options), plugin(loadPlugin(options, argv0))
     {
-        product = dynamic_cast<Aubrevane*>(static_cast<iplug::IPlugAU*>(plugin->object()));
+        product = plugin->hostInterface<ProductInterface>();
         if (product == nullptr)
             throw Failure{"the editor needs the Aubrevane bundle the host was built with"};
     }
@@ -117,35 +108,26 @@ public:
             throw Failure{error};
         restoreState();
         prepareAudio();
-        if (!plugin->openEditor() || graphics() == nullptr)
+        if (!plugin->openEditor() || !product->editor().isOpen())
             throw Failure{"the plug-in could not open its editor"};
         editorOpen = true;
-        // File dialogs take the --file answers in order; one without an answer waiting is cancelled. An open dialog
-        // offers only files that are there, so an answer that is not is refused after its step, with the reason.
-        product->SetFileDialogHook(
-            [this](iplug::igraphics::EFileAction action, const char*, std::string& path)
+        // File dialogs take the --file answers in order; one without an answer waiting is cancelled.
+        plugin->answerFileDialogs(
+            [this](std::string& path)
             {
                 if (fileAnswers.empty())
                     return false;
-                const std::string answer = fileAnswers.front()->text;
+                path = std::filesystem::absolute(fileAnswers.front()->text).string();
                 fileAnswers.pop_front();
-                if (action == iplug::igraphics::EFileAction::Open && ::access(answer.c_str(), F_OK) != 0)
-                {
-                    refusedAnswer = "--file " + answer + ": " + wendlebrak::files::systemReason(errno);
-                    return false;
-                }
-                path = std::filesystem::absolute(answer).string();
                 return true;
             });
         if (options.scale)
-            graphics()->Resize(kEditorWidth, kEditorHeight, *options.scale, true);
+            product->editor().setScale(*options.scale);
         settle();
 
         for (const EditorStep& step : options.steps)
         {
             perform(step);
-            if (!refusedAnswer.empty())
-                throw Failure{refusedAnswer};
             settle();
         }
         if (!fileAnswers.empty())
@@ -160,21 +142,19 @@ public:
     }
 
 private:
-    IGraphics& ui() const
+    EditorView& ui() const
     {
-        IGraphics* g = graphics();
-        if (g == nullptr)
+        EditorView& view = product->editor();
+        if (!view.isOpen())
             throw Failure{"the editor closed"};
-        return *g;
+        return view;
     }
-    IGraphics* graphics() const { return product->GetUI(); }
 
     /** What the user sees between two actions: the timer has ticked and a frame was drawn. */
     void settle()
     {
         plugin->idle();
-        if (IGraphics* g = graphics())
-            g->DrawFrame();
+        product->editor().drawFrame();
     }
 
     void restoreState()
@@ -209,25 +189,24 @@ private:
 
     void perform(const EditorStep& step)
     {
-        IGraphics& g = ui();
-        const IMouseMod left(true);
+        EditorView& g = ui();
         switch (step.kind)
         {
         case EditorStep::Kind::Click:
             openMenuPath.clear();
-            g.OnMouseOver(step.x, step.y, IMouseMod());
-            g.OnMouseDown(step.x, step.y, left);
-            g.OnMouseUp(step.x, step.y, left);
+            g.mouseOver(step.x, step.y);
+            g.mouseDown(step.x, step.y);
+            g.mouseUp(step.x, step.y);
             break;
         case EditorStep::Kind::Drag:
         {
             openMenuPath.clear();
-            g.OnMouseOver(step.x, step.y, IMouseMod());
-            g.OnMouseDown(step.x, step.y, left);
+            g.mouseOver(step.x, step.y);
+            g.mouseDown(step.x, step.y);
             const float stepX = step.dx / kDragMoves, stepY = step.dy / kDragMoves;
             for (int move = 1; move <= kDragMoves; ++move)
-                g.OnMouseDrag(step.x + stepX * move, step.y + stepY * move, stepX, stepY, left);
-            g.OnMouseUp(step.x + step.dx, step.y + step.dy, left);
+                g.mouseDrag(step.x + stepX * move, step.y + stepY * move, stepX, stepY);
+            g.mouseUp(step.x + step.dx, step.y + step.dy);
             break;
         }
         case EditorStep::Kind::Choose:
@@ -235,9 +214,9 @@ private:
             break;
         case EditorStep::Kind::Type:
             openMenuPath.clear();
-            if (!g.HasPendingTextEntry())
+            if (!g.pendingTextEntry())
                 throw Failure{"no text entry is open for --type " + step.text};
-            g.CommitTextEntry(step.text.c_str());
+            g.commitTextEntry(step.text);
             break;
         case EditorStep::Kind::File:
             fileAnswers.push_back(&step);
@@ -245,30 +224,31 @@ private:
         }
     }
 
-    void choose(IGraphics& g, const std::string& text)
+    void choose(EditorView& g, const std::string& text)
     {
-        if (!g.HasPendingPopupMenu())
+        const auto pending = g.pendingMenu();
+        if (!pending)
             throw Failure{"no menu is open for --choose " + text};
-        const IPopupMenu* menu = g.GetPendingPopupMenu();
+        const std::vector<MenuItem>* menu = &*pending;
         for (const int index : openMenuPath)
-            menu = menu->GetItem(index)->GetSubmenu();
+            menu = &(*menu)[static_cast<std::size_t>(index)].submenu;
         std::string offered;
-        for (int i = 0; i < menu->NItems(); ++i)
+        for (std::size_t i = 0; i < menu->size(); ++i)
         {
-            const IPopupMenu::Item* item = menu->GetItem(i);
-            if (item->GetIsSeparator())
+            const MenuItem& item = (*menu)[i];
+            if (item.separator)
                 continue;
-            const std::string itemText = item->GetText();
+            const std::string& itemText = item.text;
             if (itemText.compare(0, text.size(), text) != 0)
             {
                 offered += (offered.empty() ? "" : ", ") + itemText;
                 continue;
             }
             std::vector<int> path = openMenuPath;
-            path.push_back(i);
-            if (item->GetSubmenu() != nullptr)
+            path.push_back(static_cast<int>(i));
+            if (item.hasSubmenu)
                 openMenuPath = path; // the submenu opens; the next --choose picks from it
-            else if (!g.SelectPopupItem(path))
+            else if (!g.selectMenuItem(path))
                 throw Failure{"the menu item \"" + itemText + "\" cannot be chosen now"};
             else
                 openMenuPath.clear();
@@ -280,7 +260,7 @@ private:
     void waitForAnalysis()
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kAnalysisTimeoutSeconds);
-        while (product->learningState() == Aubrevane::kLearnAnalysing)
+        while (product->learning() == ProductInterface::Learning::kAnalysing)
         {
             if (std::chrono::steady_clock::now() > deadline)
                 throw Failure{"the reference analysis did not finish"};
@@ -336,11 +316,9 @@ private:
      *  leaves the state unsaved too. */
     void savePictureAndState()
     {
-        IGraphics& g = ui();
-        g.DrawFrame(true);
-        g.DrawPendingTextEntry();
+        EditorView& g = ui();
         std::string picture, error;
-        if (!g.EncodePNG(picture))
+        if (!g.picturePNG(picture))
             throw Failure{"could not draw the picture for " + *options.png};
         const std::string stateNote =
             options.stateOut ? "; --save-state " + *options.stateOut + " was not written" : std::string();
@@ -360,9 +338,8 @@ private:
 
     void report()
     {
-        IGraphics& g = ui();
-        const auto* status = dynamic_cast<const iplug::igraphics::ITextControl*>(g.GetControlWithTag(kStatusTag));
-        std::printf("%s\n", status ? status->GetStr() : "");
+        EditorView& g = ui();
+        std::printf("%s\n", product->statusLine().c_str());
         for (const ShownMessageBox& box : plugin->takeMessageBoxes())
             std::printf("message: %s: %s%s\n", box.title.c_str(), box.text.c_str(),
                         !box.question     ? ""
@@ -370,46 +347,44 @@ private:
                                           : " [answered No]");
         if (const std::string reason = learningFailure(*product); !reason.empty())
             std::printf("learning failed: %s\n", reason.c_str());
-        for (const std::string& link : g.GetOpenedURLs())
+        for (const std::string& link : g.openedLinks())
             std::printf("link: %s\n", link.c_str());
-        if (g.HasPendingTextEntry())
-            std::printf("text entry: %s\n", g.GetPendingTextEntryText().c_str());
-        if (g.HasPendingPopupMenu())
+        if (const auto entry = g.pendingTextEntry())
+            std::printf("text entry: %s\n", entry->c_str());
+        if (const auto menu = g.pendingMenu())
         {
             std::printf("menu:\n");
-            printMenu(*g.GetPendingPopupMenu(), 1);
+            printMenu(*menu, 1);
         }
     }
 
-    static void printMenu(const IPopupMenu& menu, int depth)
+    static void printMenu(const std::vector<MenuItem>& menu, int depth)
     {
         const std::string indent(static_cast<std::size_t>(2 * depth), ' ');
-        for (int i = 0; i < menu.NItems(); ++i)
+        for (const MenuItem& item : menu)
         {
-            const IPopupMenu::Item* item = menu.GetItem(i);
-            if (item->GetIsSeparator())
+            if (item.separator)
             {
                 std::printf("%s----\n", indent.c_str());
                 continue;
             }
-            std::printf("%s%s%s%s%s\n", indent.c_str(), item->GetText(), item->GetChecked() ? " [ticked]" : "",
-                        item->GetEnabled() ? "" : " [disabled]", item->GetSubmenu() ? " >" : "");
-            if (item->GetSubmenu() != nullptr)
-                printMenu(*item->GetSubmenu(), depth + 1);
+            std::printf("%s%s%s%s%s\n", indent.c_str(), item.text.c_str(), item.checked ? " [ticked]" : "",
+                        item.enabled ? "" : " [disabled]", item.hasSubmenu ? " >" : "");
+            if (item.hasSubmenu)
+                printMenu(item.submenu, depth + 1);
         }
     }
 
     const EditorOptions& options;
     OutputFile stateOutput, pictureOutput;
     std::unique_ptr<HostedPlugin> plugin;
-    Aubrevane* product = nullptr;
+    ProductInterface* product = nullptr;
     bool editorOpen = false;
     SoundFile sound;
     double sampleRate = kSilentRate;
     int channels = 2;
     std::vector<int> openMenuPath;             // the submenus opened by --choose in the pending menu
     std::deque<const EditorStep*> fileAnswers; // --file steps no file dialog has taken yet
-    std::string refusedAnswer;                 // why a file dialog refused its --file answer
 };
 
 } // namespace

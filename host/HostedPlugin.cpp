@@ -63,6 +63,7 @@ struct HostedPlugin::Impl
     bool opened = false;
     bool answerYes = false;
     std::vector<ShownMessageBox> shownBoxes;
+    std::function<bool(std::string& path)> fileAnswer;
     AUHostCallbacks callbacks{};
     wendlebrak::updates::BackgroundRunner background; // the plug-in's slow work, away from the main thread
 
@@ -104,9 +105,15 @@ int answerMessageBox(void* context, const char* text, const char* title, int typ
     return impl->answerYes ? 3 : 4;
 }
 
-int cancelFileDialog(void*, int, const char*, char*, int)
+int answerFileDialog(void* context, int, const char*, char* path, int capacity)
 {
-    return 0;
+    auto* impl = static_cast<HostedPlugin::Impl*>(context);
+    std::string chosen;
+    if (!impl->fileAnswer || !impl->fileAnswer(chosen) || chosen.empty() || capacity <= 0 ||
+        chosen.size() >= static_cast<std::size_t>(capacity))
+        return 0;
+    std::memcpy(path, chosen.c_str(), chosen.size() + 1);
+    return 1;
 }
 
 } // namespace
@@ -144,7 +151,7 @@ std::unique_ptr<HostedPlugin> HostedPlugin::load(const std::filesystem::path& bu
         return nullptr;
     }
     impl->opened = true;
-    for (int selector = kAUInitializeSelect; selector <= kAUEndBackgroundWorkSelect; ++selector)
+    for (int selector = kAUInitializeSelect; selector <= kAUGetInterfaceSelect; ++selector)
         if (impl->record->Lookup(static_cast<std::int16_t>(selector)) == nullptr)
         {
             error = "the plug-in lacks host call " + std::to_string(selector);
@@ -152,7 +159,7 @@ std::unique_ptr<HostedPlugin> HostedPlugin::load(const std::filesystem::path& bu
         }
     impl->callbacks.context = impl.get();
     impl->callbacks.messageBox = &answerMessageBox;
-    impl->callbacks.fileDialog = &cancelFileDialog;
+    impl->callbacks.fileDialog = &answerFileDialog;
     impl->find<AUSetHostCallbacksProc>(kAUSetHostCallbacksSelect)(impl->record, &impl->callbacks);
     return std::unique_ptr<HostedPlugin>(new HostedPlugin(std::move(impl)));
 }
@@ -280,10 +287,16 @@ bool HostedPlugin::startBackgroundWork()
     return impl->background.post([work = impl.get()] { work->runBackgroundWork(); });
 }
 
-void* HostedPlugin::object() const
+void HostedPlugin::answerFileDialogs(std::function<bool(std::string& path)> answer)
+{
+    impl->fileAnswer = std::move(answer);
+}
+
+void* HostedPlugin::hostInterface(std::uint32_t interfaceId) const
 {
     void* object = nullptr;
-    impl->find<AUGetPlugInObjectProc>(kAUGetPlugInObjectSelect)(impl->record, &object);
+    if (impl->find<AUGetInterfaceProc>(kAUGetInterfaceSelect)(impl->record, interfaceId, &object) != kAUNoErr)
+        return nullptr;
     return object;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <memory>
 #include <string>
@@ -82,13 +83,22 @@ public:
      *  Destroying the instance ends work under way early and joins the thread before the bundle is unloaded. */
     bool startBackgroundWork();
 
-    /** The plug-in object (an iplug::IPlugAU*) for operations that are not host calls. */
-    void* object() const;
+    /** How the host answers the plug-in's file dialogs: `answer` fills the path and returns true, or returns false
+     *  for a cancelled dialog. Cancelled unless set. */
+    void answerFileDialogs(std::function<bool(std::string& path)> answer);
+
+    /** The plug-in's object of `Interface`, an abstract class it implements for the operations that are not host
+     *  calls, named by Interface::kInterfaceId; null when the plug-in has no such interface. */
+    template <class Interface> Interface* hostInterface() const
+    {
+        return static_cast<Interface*>(hostInterface(Interface::kInterfaceId));
+    }
 
     struct Impl;
 
 private:
     explicit HostedPlugin(std::unique_ptr<Impl> impl);
+    void* hostInterface(std::uint32_t interfaceId) const;
     std::unique_ptr<Impl> impl;
 };
 

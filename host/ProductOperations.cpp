@@ -1,13 +1,5 @@
 #include "host/ProductOperations.h"
 
-#include "editor/LearnPillControl.h"
-#include "editor/ToneDisplayControl.h"
-#include "framework/igraphics/IGraphics.h"
-#include "framework/igraphics/ITextControl.h"
-#include "offline/FactoryTargets.h"
-#include "offline/PresetFormat.h"
-#include "offline/SavedTarget.h"
-#include "plugin/Aubrevane.h"
 #include "wendlebrak/updates/UpdateCheck.h"
 
 #include <algorithm>
@@ -19,6 +11,8 @@ namespace aubrevane::host
 {
 namespace
 {
+
+using aubrevane::plugin::ProductInterface;
 
 /** The line for a check that was not due: when the stored stamp allows the next fetch, in local time. */
 std::string checkedRecently(long long checkedAt, long long now)
@@ -33,21 +27,14 @@ std::string checkedRecently(long long checkedAt, long long now)
            std::to_string(std::max(0LL, due - now)) + " seconds)";
 }
 
-/** The name as the plug-in stores it: blanks and tabs at either end dropped. */
-std::string storedName(const std::string& name)
-{
-    const auto first = name.find_first_not_of(" \t");
-    return first == std::string::npos ? std::string() : name.substr(first, name.find_last_not_of(" \t") - first + 1);
-}
-
 } // namespace
 
-std::string learningFailure(const Aubrevane& product)
+std::string learningFailure(const ProductInterface& product)
 {
-    if (product.learningState() != Aubrevane::kLearnFailed)
+    if (product.learning() != ProductInterface::Learning::kFailed)
         return {};
     // the editor shows the reason after a capitalised prefix; the host's line starts lower-case
-    std::string reason = product.toneDisplayReading<ToneDisplayControl::Reading>().message;
+    std::string reason = product.learningMessage();
     if (const auto colon = reason.find(": "); colon != std::string::npos)
         reason.erase(0, colon + 2);
     return reason;
@@ -55,7 +42,7 @@ std::string learningFailure(const Aubrevane& product)
 
 std::unique_ptr<ProductOperations> ProductOperations::attach(HostedPlugin& plugin, std::string& error)
 {
-    auto* product = dynamic_cast<Aubrevane*>(static_cast<iplug::IPlugAU*>(plugin.object()));
+    auto* product = plugin.hostInterface<ProductInterface>();
     if (product == nullptr)
     {
         error = "this operation needs the Aubrevane bundle the host was built with";
@@ -87,15 +74,15 @@ template <typename Operation> bool ProductOperations::withEditor(Operation&& ope
 
 void ProductOperations::startLearningFromInput()
 {
-    product.onLearnFromInput();
+    product.learnFromInput();
 }
 
 bool ProductOperations::learnFromReference(const std::string& path, std::string& error)
 {
     product.learnFromFile(path);
-    while (product.learningState() == Aubrevane::kLearnAnalysing)
+    while (product.learning() == ProductInterface::Learning::kAnalysing)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    if (product.learningState() == Aubrevane::kLearnFailed)
+    if (product.learning() == ProductInterface::Learning::kFailed)
     {
         const std::string reason = learningFailure(product);
         error = "could not learn from " + path + (reason.empty() ? "" : ": " + reason);
@@ -106,39 +93,31 @@ bool ProductOperations::learnFromReference(const std::string& path, std::string&
 
 bool ProductOperations::isLearningFromInput() const
 {
-    return product.learnPillState<LearnPillControl::State>().learning;
-}
-
-std::vector<aubrevane::offline::SavedTarget> ProductOperations::allTargets() const
-{
-    auto targets = aubrevane::offline::factoryTargets();
-    for (auto& target : product.savedTargets())
-        targets.push_back(std::move(target));
-    return targets;
+    return product.isLearningFromInput();
 }
 
 std::vector<std::string> ProductOperations::targetNames() const
 {
     std::vector<std::string> names;
-    for (const auto& target : allTargets())
+    for (const auto& target : product.targets())
         names.push_back(target.name);
     return names;
 }
 
 bool ProductOperations::loadTarget(const std::string& name, std::string& error)
 {
-    for (const auto& target : allTargets())
+    for (const auto& target : product.targets())
         if (target.name == name)
-            return withEditor([&] { product.loadTarget(target); }, error);
+            return withEditor([&] { product.loadTarget(name); }, error);
     error = "no target named \"" + name + "\" (aubrevane-host targets lists them)";
     return false;
 }
 
 std::filesystem::path ProductOperations::targetFile(const std::string& name) const
 {
-    for (const auto& target : allTargets())
+    for (const auto& target : product.targets())
         if (target.name == name)
-            return target.path;
+            return target.file;
     return {};
 }
 
@@ -149,32 +128,29 @@ bool ProductOperations::saveTarget(const std::string& name, std::string& error)
 
 std::filesystem::path ProductOperations::targetFileForSave(const std::string& name) const
 {
-    // the plug-in writes no target into a relative folder
-    const std::filesystem::path folder = product.targetDirectory();
-    return folder.is_absolute() ? aubrevane::offline::targetPathForName(folder, storedName(name))
-                                : std::filesystem::path();
+    return product.targetFileForSave(name);
 }
 
 std::vector<std::string> ProductOperations::presetNames() const
 {
     std::vector<std::string> names;
-    for (const auto& preset : product.savedPresets())
+    for (const auto& preset : product.presets())
         names.push_back(preset.name);
     return names;
 }
 
 bool ProductOperations::loadPreset(const std::string& name, std::string& error)
 {
-    for (const auto& preset : product.savedPresets())
+    for (const auto& preset : product.presets())
         if (preset.name == name)
-            return withEditor([&] { product.loadPreset(preset); }, error);
+            return withEditor([&] { product.loadPreset(name); }, error);
     error = "no preset named \"" + name + "\" (aubrevane-host presets lists them)";
     return false;
 }
 
 std::filesystem::path ProductOperations::presetFile(const std::string& name) const
 {
-    for (const auto& preset : product.savedPresets())
+    for (const auto& preset : product.presets())
         if (preset.name == name)
             return preset.file;
     return {};
@@ -182,16 +158,12 @@ std::filesystem::path ProductOperations::presetFile(const std::string& name) con
 
 bool ProductOperations::savePreset(const std::string& name, std::string& error)
 {
-    return withEditor([&] { product.savePreset(name, true); }, error);
+    return withEditor([&] { product.savePreset(name); }, error);
 }
 
 std::filesystem::path ProductOperations::presetFileForSave(const std::string& name) const
 {
-    // the plug-in writes no preset into a relative folder
-    const std::filesystem::path folder = product.presetDirectory();
-    return folder.is_absolute()
-               ? wendlebrak::presets::presetPathForName(aubrevane::offline::kPresetFormat, folder, storedName(name))
-               : std::filesystem::path();
+    return product.presetFileForSave(name);
 }
 
 std::string ProductOperations::statusLine()
@@ -202,10 +174,7 @@ std::string ProductOperations::statusLine()
         [&]
         {
             plugin.idle();
-            if (const auto* graphics = product.GetUI())
-                if (const auto* status =
-                        dynamic_cast<const iplug::igraphics::ITextControl*>(graphics->GetControlWithTag(kStatusTag)))
-                    line = status->GetStr();
+            line = product.statusLine();
         },
         ignored);
     return line;
@@ -213,8 +182,7 @@ std::string ProductOperations::statusLine()
 
 bool ProductOperations::checkForUpdates(std::string& line, std::string& error)
 {
-    const auto updates = product.updates();
-    if (!updates)
+    if (!product.updateReport())
     {
         error = "this plug-in has no update check";
         return false;
@@ -227,19 +195,24 @@ bool ProductOperations::checkForUpdates(std::string& line, std::string& error)
     }
 
     using Outcome = wendlebrak::updates::UpdateCheck::Outcome;
-    const auto step = updates->lastStep();
-    const auto state = updates->state();
+    const auto report = product.updateReport();
+    if (!report)
+    {
+        error = "this plug-in has no update check";
+        return false;
+    }
+    const auto& step = report->step;
     const std::string failed = "the update check failed: ";
     switch (step.outcome)
     {
     case Outcome::kFetched:
     case Outcome::kNotDue:
-        if (state.notice)
-            line = "newer version: " + state.notice->version + " " + state.notice->url;
+        if (report->notice)
+            line = "newer version: " + report->notice->version + " " + report->notice->url;
         else if (step.outcome == Outcome::kFetched)
             line = "no newer version is available";
         else
-            line = checkedRecently(step.checkedAt, updates->config.now());
+            line = checkedRecently(step.checkedAt, report->now);
         return true;
     case Outcome::kSwitchedOff:
         error = "the update check is switched off";
@@ -249,11 +222,11 @@ bool ProductOperations::checkForUpdates(std::string& line, std::string& error)
         break;
     case Outcome::kStampNotWritten:
     case Outcome::kFeedNotWritten:
-        error = updates->config.directory.empty() ? "the update check has no folder for its record"
-                                                  : failed + "could not write " + updates->recordFile().string();
+        error = report->directory.empty() ? "the update check has no folder for its record"
+                                          : failed + "could not write " + report->recordFile.string();
         break;
     case Outcome::kNoAnswer:
-        error = failed + "no answer from " + updates->config.feedUrl;
+        error = failed + "no answer from " + report->feedUrl;
         break;
     case Outcome::kFailedStatus:
         error = failed + "the server answered " + std::to_string(step.status);

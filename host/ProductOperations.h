@@ -1,30 +1,25 @@
 #pragma once
 
 #include "host/HostedPlugin.h"
+#include "plugin/ProductInterface.h"
 
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-class Aubrevane;
-
-namespace aubrevane::offline
-{
-struct SavedTarget;
-}
-
 namespace aubrevane::host
 {
 
 /** Why the last reference analysis failed, starting lower-case; empty when it did not fail. Main thread. */
-std::string learningFailure(const Aubrevane& product);
+std::string learningFailure(const aubrevane::plugin::ProductInterface& product);
 
 /**
  * The product's own operations on a hosted instance, for the work an Audio Unit host has no call for (learning,
- * targets, presets, the status line, the update check). It reaches the Aubrevane object that the bundle's factory
- * made, so it works only with the bundle this host was built against. Each operation opens the editor around
- * itself, as a user would, so the plug-in's messages and questions reach the host. Main thread.
+ * targets, presets, the status line, the update check). It reaches them through the product interface that the
+ * instance hands out through the factory's record, so it works only with a bundle that has that interface. Each
+ * operation opens the editor around itself, as a user would, so the plug-in's messages and questions reach the
+ * host. Main thread.
  */
 class ProductOperations
 {
@@ -68,13 +63,15 @@ public:
     [[nodiscard]] bool checkForUpdates(std::string& line, std::string& error);
 
 private:
-    ProductOperations(HostedPlugin& plugin, Aubrevane& product) : plugin(plugin), product(product) {}
-    std::vector<aubrevane::offline::SavedTarget> allTargets() const;
+    ProductOperations(HostedPlugin& plugin, aubrevane::plugin::ProductInterface& product)
+        : plugin(plugin), product(product)
+    {
+    }
     /** Runs `operation` with the editor open; false with the first message the plug-in showed, if any. */
     template <typename Operation> bool withEditor(Operation&& operation, std::string& error);
 
     HostedPlugin& plugin;
-    Aubrevane& product;
+    aubrevane::plugin::ProductInterface& product;
 };
 
 } // namespace aubrevane::host

@@ -2,13 +2,11 @@
 #include "host/WindowCommand.h"
 
 #include "framework/IPlugAPIBase.h"
-#include "framework/IPlugAU.h"
-#include "framework/igraphics/IGraphics.h"
-#include "framework/igraphics/X11Window.h"
 #include "host/EditorCommand.h"
 #include "host/HostedPlugin.h"
 #include "host/SoundFile.h"
 #include "host/StateFile.h"
+#include "plugin/ProductInterface.h"
 
 #include <chrono>
 #include <cstdio>
@@ -141,35 +139,31 @@ int runEditorWindow(const EditorOptions& options, const char* argv0)
                             playing ? player.channels() : kSilentChannels, error))
         return fail(error);
 
-    auto* delegate = static_cast<iplug::IPlugAU*>(plugin->object());
-    if (!plugin->openEditor() || delegate->GetUI() == nullptr)
+    auto* product = plugin->hostInterface<aubrevane::plugin::ProductInterface>();
+    if (product == nullptr)
+        return fail("the editor needs the Aubrevane bundle the host was built with");
+    iplug::igraphics::IEditorView& editor = product->editor();
+    if (!plugin->openEditor() || !editor.isOpen())
         return fail("the plug-in could not open its editor");
-    iplug::igraphics::IGraphics& graphics = *delegate->GetUI();
     if (options.scale)
-        graphics.Resize(graphics.Width(), graphics.Height(), *options.scale, true);
+        editor.setScale(*options.scale);
 
-    auto window = iplug::igraphics::X11Window::open(graphics, "Aubrevane", error);
+    // The window answers the editor's questions itself, as the platform's own dialogs would, until it goes.
+    auto window = editor.openWindow("Aubrevane", error);
     if (!window)
     {
         plugin->closeEditor();
         return fail(error);
     }
-    // The window answers the editor's questions itself, as the platform's own dialogs would.
-    delegate->SetMessageBoxHook([&window](const char* text, const char* title, iplug::igraphics::EMsgBoxType type)
-                                { return window->runMessageBox(text, title, type); });
-    delegate->SetFileDialogHook(
-        [&window](iplug::igraphics::EFileAction action, const char* extensions, std::string& path)
-        { return window->runFilePrompt(action, extensions, path); });
 
     // The update check's network step runs once beside the open window; the pill shows what it finds. Closing the
     // instance at the end stops a transfer still under way.
     plugin->startBackgroundWork();
     player.start(*plugin);
-    window->run([&plugin] { plugin->idle(); }, iplug::IPlugAPIBase::kIdleIntervalMs);
+    window->run([](void* context) { static_cast<HostedPlugin*>(context)->idle(); }, plugin.get(),
+                iplug::IPlugAPIBase::kIdleIntervalMs);
     player.stop();
 
-    delegate->SetMessageBoxHook(nullptr);
-    delegate->SetFileDialogHook(nullptr);
     window.reset();
     plugin->closeEditor();
     return 0;

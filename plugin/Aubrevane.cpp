@@ -2,6 +2,7 @@
 
 #include "framework/AppSupportPath.h"
 #include "framework/igraphics/IGraphics.h"
+#include "plugin/AubrevaneInterface.h"
 #include "plugin/EditorSize.h"
 #include "plugin/Version.h"
 #include "wendlebrak/net/Http.h"
@@ -153,6 +154,15 @@ void Aubrevane::OnBackgroundWork(const std::atomic<bool>& stopRequested)
 {
     const wendlebrak::net::StopScope transfersEndWith(stopRequested);
     updateHook();
+}
+
+void* Aubrevane::GetHostInterface(std::uint32_t interfaceId)
+{
+    if (interfaceId != aubrevane::plugin::ProductInterface::kInterfaceId)
+        return nullptr;
+    if (!hostInterface)
+        hostInterface = std::make_unique<AubrevaneInterface>(*this);
+    return static_cast<aubrevane::plugin::ProductInterface*>(hostInterface.get());
 }
 
 iplug::igraphics::IGraphics* Aubrevane::makeGraphics()

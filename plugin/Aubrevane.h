@@ -31,6 +31,8 @@ namespace wendlebrak::updates
 class UpdateCheck;
 }
 
+class AubrevaneInterface;
+
 /**
  * The tone-matching equaliser as the host sees it: parameters to engine settings, pending target requests to the
  * engine, metering and a published view for the editor, the state chunk, the idle tick and the user's preset and
@@ -59,6 +61,8 @@ public:
     void ProcessBlock(double** inputs, double** outputs, int nFrames) override; // audio thread
     /** A host's background thread: runs updateHook once; closing the instance ends its transfer early. */
     void OnBackgroundWork(const std::atomic<bool>& stopRequested) override;
+    /** The product's interface (aubrevane::plugin::ProductInterface) for a host that loaded the bundle. */
+    void* GetHostInterface(std::uint32_t interfaceId) override;
 
     // Parameters to engine settings; audio thread, once per block.
     aubrevane::dsp::ToneSettings settingsFromParameters() const noexcept;
@@ -94,6 +98,8 @@ public:
     void retakePresetSnapshot(bool modified);
     void loadPreset(const wendlebrak::presets::SavedPreset& preset);
     void savePreset(const std::string& name, bool confirm);
+    /** The file a save under `name` writes or replaces now; empty for a blank name or without an absolute folder. */
+    std::filesystem::path presetFileForSave(const std::string& name) const;
     void removePreset(const wendlebrak::presets::SavedPreset& preset);
 
     // Targets (AubrevaneTargets.cpp); main thread except where noted.
@@ -104,6 +110,8 @@ public:
     std::string defaultTargetName();
     void loadTarget(const aubrevane::offline::SavedTarget& target);
     void saveTarget(const std::string& name);
+    /** The file a save under `name` writes or replaces now; empty for a blank name or without an absolute folder. */
+    std::filesystem::path targetFileForSave(const std::string& name) const;
     void removeTarget(const aubrevane::offline::SavedTarget& target);
 
     // The editor's roads into the plug-in, wired by layout; main thread.
@@ -245,6 +253,7 @@ private:
     std::atomic<bool> editorRebuildRequested{false};
     std::uint32_t lastTrackColour = 0xFFFFFFFFu; // no colour
     WDL_String titleText;
+    std::unique_ptr<AubrevaneInterface> hostInterface; // made when a host first asks for it
 };
 
 template <typename Reading> Reading Aubrevane::toneDisplayReading() const

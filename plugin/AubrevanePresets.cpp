@@ -37,6 +37,15 @@ std::filesystem::path Aubrevane::presetDirectory() const
     return wendlebrak::presets::userPresetDirectory(kPresetFormat, base.Get());
 }
 
+std::filesystem::path Aubrevane::presetFileForSave(const std::string& name) const
+{
+    const std::string trimmed = withoutOuterBlanks(name);
+    const std::filesystem::path folder = presetDirectory();
+    if (trimmed.empty() || !folder.is_absolute())
+        return {};
+    return wendlebrak::presets::presetPathForName(kPresetFormat, folder, trimmed);
+}
+
 std::vector<wendlebrak::presets::SavedPreset> Aubrevane::savedPresets() const
 {
     try
@@ -179,11 +188,10 @@ void Aubrevane::savePresetFile(const std::string& name, bool confirm)
         return;
     const std::filesystem::path folder = presetDirectory();
 
-    if (confirm && !folder.empty())
+    if (const std::filesystem::path path = presetFileForSave(trimmed); confirm && !path.empty())
     {
         // The chosen file exists only when it already holds a preset of exactly this name.
         std::error_code error;
-        const auto path = wendlebrak::presets::presetPathForName(kPresetFormat, folder, trimmed);
         if (std::filesystem::exists(path, error) &&
             !ask("A preset named \"" + trimmed + "\" already exists. Replace it?", "Save preset"))
             return;

@@ -135,6 +135,15 @@ std::filesystem::path Aubrevane::targetDirectory() const
     return aubrevane::offline::userTargetDirectory(base.Get());
 }
 
+std::filesystem::path Aubrevane::targetFileForSave(const std::string& name) const
+{
+    const std::string trimmed = withoutOuterBlanks(name);
+    const std::filesystem::path folder = targetDirectory();
+    if (trimmed.empty() || !folder.is_absolute())
+        return {};
+    return aubrevane::offline::targetPathForName(folder, trimmed);
+}
+
 std::vector<SavedTarget> Aubrevane::savedTargets() const
 {
     try
@@ -232,12 +241,11 @@ void Aubrevane::saveTargetFile(const std::string& name)
     }
 
     const std::filesystem::path folder = targetDirectory();
-    if (!folder.empty())
+    if (const std::filesystem::path path = targetFileForSave(trimmed); !path.empty())
     {
         // A name whose file holds another target gets a numbered sibling, so only this very name is ever replaced.
-        const std::filesystem::path path = aubrevane::offline::targetPathForName(folder, trimmed);
         std::error_code error;
-        if (!path.empty() && std::filesystem::exists(std::filesystem::symlink_status(path, error)) &&
+        if (std::filesystem::exists(std::filesystem::symlink_status(path, error)) &&
             !ask("A target named \"" + trimmed + "\" already exists. Replace it?", "Save target"))
             return;
     }

@@ -297,6 +297,22 @@ bool IGraphics::LoadFont(const char* fontID, const char* fileNameOrPath)
     return true;
 }
 
+namespace
+{
+
+/** librsvg registers GObject types that outlive it: unloaded with a plug-in bundle and loaded again, it would
+ *  register them a second time and abort the process, and the libraries below it keep state of their own for the
+ *  process's lifetime. So they stay loaded from the moment this code is loaded, as GObject itself does; a bundle
+ *  that carries this code still unloads. */
+const bool svgLibraryKept = []
+{
+    Dl_info info{};
+    return dladdr(reinterpret_cast<void*>(&rsvg_handle_new_from_file), &info) != 0 && info.dli_fname != nullptr &&
+           dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}();
+
+} // namespace
+
 ISVG IGraphics::LoadSVG(const char* fileNameOrPath, const char* units, float dpi)
 {
     (void)units; // sizes are read in pixels at `dpi`, which is what every caller asks for

@@ -17,38 +17,32 @@ namespace
 {
 constexpr const char* kPlatformFontFile = "Roboto-Regular.ttf";
 
-/** FreeType is set up once for the process; faces made from it live as long as cairo keeps their font faces. */
-FT_Library freeTypeLibrary()
-{
-    static FT_Library library = []
-    {
-        FT_Library made = nullptr;
-        if (FT_Init_FreeType(&made) != 0)
-            made = nullptr;
-        return made;
-    }();
-    return library;
-}
-
 const cairo_user_data_key_t faceKey{};
 
-void releaseFace(void* face)
-{
-    FT_Done_Face(static_cast<FT_Face>(face));
-}
+/** What cairo calls when it finally drops a font face, which may be long after the editor let it go: FreeType's
+ *  own function, as in cairo's documentation, so that the call never reaches into a plug-in bundle that has been
+ *  unloaded meanwhile (FreeType is loaded for as long as cairo is, which needs it too). It ends the face's own
+ *  FreeType library, and the face with it, so nothing of a face outlives cairo's hold on it. */
+const auto releaseFaceLibrary = reinterpret_cast<cairo_destroy_func_t>(reinterpret_cast<void (*)()>(&FT_Done_FreeType));
+
 } // namespace
 
 cairo_font_face_t* loadFontFace(const std::string& path)
 {
-    FT_Library library = freeTypeLibrary();
+    FT_Library library = nullptr;
     FT_Face ftFace = nullptr;
-    if (library == nullptr || path.empty() || FT_New_Face(library, path.c_str(), 0, &ftFace) != 0)
+    if (path.empty() || FT_Init_FreeType(&library) != 0)
         return nullptr;
+    if (FT_New_Face(library, path.c_str(), 0, &ftFace) != 0)
+    {
+        FT_Done_FreeType(library);
+        return nullptr;
+    }
     cairo_font_face_t* face = cairo_ft_font_face_create_for_ft_face(ftFace, 0);
-    if (cairo_font_face_set_user_data(face, &faceKey, ftFace, releaseFace) != CAIRO_STATUS_SUCCESS)
+    if (cairo_font_face_set_user_data(face, &faceKey, library, releaseFaceLibrary) != CAIRO_STATUS_SUCCESS)
     {
         cairo_font_face_destroy(face);
-        FT_Done_Face(ftFace);
+        FT_Done_FreeType(library);
         return nullptr;
     }
     return face;

@@ -71,10 +71,10 @@ TEST_F(IPlugAUFactory, ThrowingConstructorMakesOpenFailAndCloseOnlyFrees)
 
 TEST_F(IPlugAUFactory, LookupKnowsEverySelectorAndNothingElse)
 {
-    for (int selector = kAUInitializeSelect; selector <= kAUEndBackgroundWorkSelect; ++selector)
+    for (int selector = kAUInitializeSelect; selector <= kAUGetInterfaceSelect; ++selector)
         EXPECT_NE(IPlugAU::AULookup(static_cast<std::int16_t>(selector)), nullptr) << selector;
     EXPECT_EQ(IPlugAU::AULookup(0), nullptr);
-    EXPECT_EQ(IPlugAU::AULookup(kAUEndBackgroundWorkSelect + 1), nullptr);
+    EXPECT_EQ(IPlugAU::AULookup(kAUGetInterfaceSelect + 1), nullptr);
 }
 
 TEST_F(IPlugAUFactory, LegacyEntryAnswersCanDoAndVersion)
