@@ -17,6 +17,11 @@ void PillToggleControl::OnMouseDown(float, float, const IMouseMod&)
     SetDirty(true);
 }
 
+void PillToggleControl::OnMouseDblClick(float x, float y, const IMouseMod& mod)
+{
+    OnMouseDown(x, y, mod);
+}
+
 void PillToggleControl::Draw(IGraphics& g)
 {
     const float h = rect.H(), cy = rect.MH();

@@ -19,6 +19,8 @@ public:
 
     /** Any button flips the switch. */
     void OnMouseDown(float x, float y, const iplug::igraphics::IMouseMod& mod) override;
+    /** The framework hands the second of two quick presses over as a double-click; it flips the switch again. */
+    void OnMouseDblClick(float x, float y, const iplug::igraphics::IMouseMod& mod) override;
     void Draw(iplug::igraphics::IGraphics& g) override;
 
 private:

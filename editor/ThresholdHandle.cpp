@@ -4,6 +4,7 @@
 #include "framework/igraphics/IGraphics.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 using namespace iplug::igraphics;
@@ -21,6 +22,10 @@ void ThresholdHandle::setDecibels(double decibels)
     const iplug::IParam* param = GetParam();
     if (param == nullptr)
         return;
+    // The level moves in the parameter's steps, as the host shows and automates it, though the parameter does not
+    // round what the host sends.
+    if (const double step = param->GetStep(); step > 0.0)
+        decibels = std::round(decibels / step) * step; // std::round: halves away from zero
     SetValue(std::clamp(param->ToNormalized(param->Constrain(decibels)), 0.0, 1.0));
     SetDirty(true);
 }

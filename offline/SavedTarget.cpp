@@ -142,15 +142,13 @@ bool writeTarget(const std::filesystem::path& folder, const std::string& name, c
     }
     // A relative folder would put the file wherever the host happens to run; it is refused like a failed write.
     const std::filesystem::path path = folder.is_absolute() ? targetPathForName(folder, name) : std::filesystem::path();
-    const std::string text = formatTarget(name, source, balance);
-    if (path.empty() || text.size() > kMaxTargetFileBytes)
+    if (path.empty())
     {
-        const auto shown =
-            path.empty() ? wendlebrak::files::pathForName(folder, name, kTargetExtension, kTargetFallbackName) : path;
-        message = "could not write " + shown.string();
+        message = "could not write " +
+                  wendlebrak::files::pathForName(folder, name, kTargetExtension, kTargetFallbackName).string();
         return false;
     }
-    return wendlebrak::files::replaceFile(path, text, message);
+    return wendlebrak::files::replaceSmallFile(path, formatTarget(name, source, balance), kMaxTargetFileBytes, message);
 }
 
 std::filesystem::path userTargetDirectory(const std::string& base)

@@ -54,7 +54,8 @@ std::filesystem::path targetPathForName(const std::filesystem::path& folder, con
 
 /**
  * Writes a target file into the folder at targetPathForName, atomically. Fails with "could not write " and the
- * path, or with "the target has no complete curve: " and the name for a balance that could not be read back.
+ * path (and the reason, also for a file that would exceed kMaxTargetFileBytes), or with "the target has no complete
+ * curve: " and the name for a balance that could not be read back.
  */
 [[nodiscard]] bool writeTarget(const std::filesystem::path& folder, const std::string& name, const std::string& source,
                                const dsp::Balance& balance, std::string& message);

@@ -33,13 +33,22 @@ void clampToLimits(int& width, int& height, float p)
     height = height < kSmallestEditorHeight ? kSmallestEditorHeight : std::min(height, largestHeight);
 }
 
-/** Shortens the side that is too long for 720:532. */
+bool tooWide(int width, int height)
+{
+    return static_cast<float>(width) / static_cast<float>(height) > kEditorAspect;
+}
+
+/**
+ * Shortens the side that is too long for 720:532. A height rounded down can leave the window a little too wide, and
+ * the width is then fitted to it, so that a corrected size is corrected to itself: a host that proposes it back, or
+ * a saved size restored, stays as it is.
+ */
 void correctAspect(int& width, int& height)
 {
-    if (static_cast<float>(width) / static_cast<float>(height) > kEditorAspect)
-        width = static_cast<int>(lroundf(static_cast<float>(height) * kEditorAspect));
-    else
+    if (!tooWide(width, height))
         height = static_cast<int>(lroundf(static_cast<float>(width) / kEditorAspect));
+    if (tooWide(width, height))
+        width = static_cast<int>(lroundf(static_cast<float>(height) * kEditorAspect));
 }
 
 /** The status line's name: whole up to 28 bytes, else cut before a UTF-8 character that starts at 27 or earlier. */

@@ -54,18 +54,11 @@ int Aubrevane::readParams(const iplug::IByteChunk& chunk, int pos, int first, in
 
 bool Aubrevane::serializeCore(iplug::IByteChunk& chunk) const
 {
-    int width = 0;
-    int height = 0;
-    if (const auto* graphics = GetUI())
-    {
-        width = static_cast<int>(static_cast<float>(graphics->Width()) * graphics->GetDrawScale());
-        height = static_cast<int>(static_cast<float>(graphics->Height()) * graphics->GetDrawScale());
-    }
-    else
-    {
-        width = static_cast<int>(lroundf(static_cast<float>(GetEditorWidth()) / cachedPlatformScale));
-        height = static_cast<int>(lroundf(static_cast<float>(GetEditorHeight()) / cachedPlatformScale));
-    }
+    // The window size last accepted, with an editor open or not: every resize of an open editor stores it, and the
+    // next editor opens from it. Whole units taken from the open editor's draw scale can lie beside that size (the
+    // scale follows a host's resize only beyond a small tolerance) and would shrink a little with every reopen.
+    const int width = static_cast<int>(lroundf(static_cast<float>(GetEditorWidth()) / cachedPlatformScale));
+    const int height = static_cast<int>(lroundf(static_cast<float>(GetEditorHeight()) / cachedPlatformScale));
 
     TargetValues target;
     std::string reference;

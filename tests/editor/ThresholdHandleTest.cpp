@@ -46,12 +46,14 @@ TEST_F(Threshold, PressAboveOnAndBelowTheTrackSetsTheLevelThere)
         double decibels;
     };
     // The track's top is +6 dB and its bottom -54 dB; the parameter stops the level at -10 dB, so a press on the
-    // readout strip above the track sets -10 dB.
-    for (const Case& c : {Case{330, -10}, Case{344 + 92 * 28 / 60.0f, -22}, Case{344 + 92 * 40 / 60.0f, -34}})
+    // readout strip above the track sets -10 dB. Levels between steps take the nearest 0.5 dB step (y 400 is
+    // -30.52 dB).
+    for (const Case& c : {Case{330, -10}, Case{344 + 92 * 28 / 60.0f, -22}, Case{344 + 92 * 40 / 60.0f, -34},
+                          Case{400, -30.5}, Case{392, -25.5}})
     {
         editor.delegate.calls.clear();
         editor.click(80, c.y);
-        EXPECT_NEAR(threshold(), c.decibels, 1e-4) << c.y;
+        EXPECT_EQ(threshold(), c.decibels) << c.y;
         EXPECT_EQ(editor.delegate.count(GestureCall::Begin, kThresholdParam), 1);
         EXPECT_TRUE(editor.delegate.gesturesBalanced());
     }

@@ -112,8 +112,10 @@ TEST_F(SavedTargetFiles, RefusesWhatCouldNotBeReadBackAndLeavesTheOldFile)
     EXPECT_EQ(message, "the target has no complete curve: Voice");
     bad[4] = 1000.5;
     EXPECT_FALSE(writeTarget(folder, "Voice", "", bad, message));
-    EXPECT_FALSE(writeTarget(folder, std::string(kMaxTargetFileBytes, 'x'), "", kSample, message));
-    EXPECT_EQ(message.rfind("could not write ", 0), 0u);
+    const std::string longName(kMaxTargetFileBytes, 'x');
+    EXPECT_FALSE(writeTarget(folder, longName, "", kSample, message));
+    EXPECT_EQ(message, "could not write " + targetPathForName(folder, longName).string() +
+                           ": the file would be too large to read back");
     EXPECT_EQ(readFileBytes(folder / "Voice.avtarget"), before);
 
     {

@@ -233,6 +233,18 @@ TEST_F(PresetOperations, AFailedSaveKeepsTheOldNameAndMarkAndSaysWhy)
     EXPECT_TRUE(plugin->presetModified());
     EXPECT_THAT(boxesShown(*plugin), ElementsAre("Save preset: Could not save the preset: could not write " +
                                                  (folder / "New.avpreset").string() + ": not a directory"));
+
+    // A state with a reference name of 1.1 MB makes a preset that could never be listed or loaded.
+    fs::remove(folder);
+    AubrevaneProbe::setReferenceName(*plugin, std::string(1'100'000, 'r'));
+    plugin->savePreset("New", false);
+    plugin->savePreset("New", false);
+    EXPECT_EQ(plugin->presetName(), "Old");
+    EXPECT_FALSE(fs::exists(folder / "New.avpreset"));
+    EXPECT_FALSE(fs::exists(folder / "New-1.avpreset"));
+    const std::string tooLarge = "Save preset: Could not save the preset: could not write " +
+                                 (folder / "New.avpreset").string() + ": the file would be too large to read back";
+    EXPECT_THAT(boxesShown(*plugin), ElementsAre(testing::_, tooLarge, tooLarge));
 }
 
 TEST_F(PresetOperations, DeletingRemovesTheFileButKeepsTheCurrentName)

@@ -213,6 +213,14 @@ TEST_F(TargetOperations, SavingNeedsATargetAndANameAndWritesItsSource)
     plugin->saveTarget("From input");
     EXPECT_EQ(savedTarget("From input").source, "input");
     EXPECT_EQ(boxesShown(*plugin).size(), 1u);
+
+    // A source of 70 KB makes a file that could never be read back.
+    AubrevaneProbe::setReferenceName(*plugin, std::string(70'000, 'r'));
+    plugin->saveTarget("Wide");
+    EXPECT_FALSE(fs::exists(folder / "Wide.avtarget"));
+    EXPECT_EQ(boxesShown(*plugin).back(), "Save target: Could not save the target: could not write " +
+                                              (folder / "Wide.avtarget").string() +
+                                              ": the file would be too large to read back");
 }
 
 TEST_F(TargetOperations, ReplacingASavedTargetNeedsAYes)

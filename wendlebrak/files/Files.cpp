@@ -207,6 +207,17 @@ bool replaceFile(const std::filesystem::path& path, const std::string& text, std
     return true;
 }
 
+bool replaceSmallFile(const std::filesystem::path& path, const std::string& text, std::size_t maxBytes,
+                      std::string& message)
+{
+    if (text.size() > maxBytes)
+    {
+        message = "could not write " + path.string() + ": the file would be too large to read back";
+        return false;
+    }
+    return replaceFile(path, text, message);
+}
+
 bool readSmallFile(const std::filesystem::path& path, std::size_t maxBytes, std::string& text)
 {
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);

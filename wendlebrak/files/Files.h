@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -27,6 +28,12 @@ std::filesystem::path pathForName(const std::filesystem::path& folder, const std
     and the message becomes "could not write " and the path, then the system's reason after ": " when a call
     failed. A path that is not absolute is never written. */
 [[nodiscard]] bool replaceFile(const std::filesystem::path& path, const std::string& text, std::string& message);
+
+/** replaceFile for a file that is read with readSmallFile and the same maxBytes: a text longer than that is not
+    written, since it could never be read back, and the message becomes "could not write ", the path and ": the file
+    would be too large to read back". */
+[[nodiscard]] bool replaceSmallFile(const std::filesystem::path& path, const std::string& text, std::size_t maxBytes,
+                                    std::string& message);
 
 /** A reason as the messages read it: without a closing full stop, its first word lower-case where it is an ordinary
     word ("no such file or directory") and as it was where it is a name or an abbreviation ("MPEG-1/2/2.5 only

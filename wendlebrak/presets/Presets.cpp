@@ -156,7 +156,7 @@ bool writePreset(const Format& format, const std::filesystem::path& folder, cons
         message = "could not write " + base.string();
         return false;
     }
-    return files::replaceFile(*path, presetText(format, name, state), message);
+    return files::replaceSmallFile(*path, presetText(format, name, state), kMaxPresetBytes, message);
 }
 
 std::filesystem::path presetPathForName(const Format& format, const std::filesystem::path& folder,

@@ -58,7 +58,8 @@ std::string presetText(const Format& format, const std::string& name, const std:
 
 /** Writes a preset into the folder under the file presetPathForName chooses, replacing that file atomically. When
     every numbered file name is taken by other presets, nothing is written and the message is "could not write "
-    and the path of the name's first file. */
+    and the path of the name's first file. A preset file that would exceed kMaxPresetBytes is not written either
+    (replaceSmallFile's message): it could not be listed or loaded. */
 [[nodiscard]] bool writePreset(const Format& format, const std::filesystem::path& folder, const std::string& name,
                                const std::vector<uint8_t>& state, std::string& message);
 

@@ -311,6 +311,24 @@ TEST_F(PresetStore, AFolderFromNoBaseIsNeverWritten)
     EXPECT_TRUE(fs::is_empty(folder));
 }
 
+TEST_F(PresetStore, OnlyAPresetThatCanBeReadBackIsWritten)
+{
+    // A name that brings the file to exactly the largest size read, then one byte more.
+    const std::vector<uint8_t> state(3000, 7);
+    const std::string name(kMaxPresetBytes - presetText(kFormat, "", state).size(), 'n');
+    std::string message;
+    ASSERT_TRUE(writePreset(kFormat, folder, name, state, message)) << message;
+    const auto before = readFileBytes(folder / fileNames().front());
+    ASSERT_EQ(before->size(), kMaxPresetBytes);
+    EXPECT_EQ(listPresets(kFormat, folder).size(), 1u);
+
+    EXPECT_FALSE(writePreset(kFormat, folder, name + "n", state, message));
+    EXPECT_EQ(message, "could not write " + presetPathForName(kFormat, folder, name + "n").string() +
+                           ": the file would be too large to read back");
+    EXPECT_EQ(fileNames().size(), 1u);
+    EXPECT_EQ(readFileBytes(folder / fileNames().front()), before);
+}
+
 TEST_F(PresetStore, AFailedWriteKeepsTheOldPreset)
 {
     std::string message;
