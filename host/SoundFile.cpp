@@ -147,20 +147,18 @@ public:
             done = std::min(count, static_cast<std::size_t>(streamed - position));
             std::memcpy(bytes, kept.data() + (position - keptFrom), done);
         }
-        while (done < count)
+        if (done < count)
         {
-            const ssize_t got = ::read(descriptor, bytes + done, count - done);
-            if (got < 0 && errno == EINTR)
-                continue;
+            const std::int64_t got = aubrevane::offline::readDescriptor(descriptor, bytes + done, count - done);
             if (got < 0 && done == 0)
                 return -1;
-            if (got <= 0)
-                break;
-            if (!regular && keeping)
-                kept.append(bytes + done, static_cast<std::size_t>(got));
-            if (!regular)
+            if (got > 0 && !regular)
+            {
+                if (keeping)
+                    kept.append(bytes + done, static_cast<std::size_t>(got));
                 streamed += got;
-            done += static_cast<std::size_t>(got);
+            }
+            done += static_cast<std::size_t>(std::max<std::int64_t>(got, 0));
         }
         position += static_cast<std::int64_t>(done);
         if (!keeping && position >= streamed && !kept.empty())

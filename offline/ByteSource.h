@@ -20,4 +20,8 @@ public:
     virtual std::int64_t length() = 0;
 };
 
+/** Reads from a descriptor until `count` bytes, the end or an error, as ByteSource::read counts; a signal that breaks
+ *  off a read does not cut it short. */
+std::int64_t readDescriptor(int descriptor, void* into, std::size_t count);
+
 } // namespace aubrevane::offline

@@ -91,22 +91,7 @@ class DescriptorSource final : public ByteSource
 public:
     explicit DescriptorSource(int descriptor) : descriptor(descriptor) {}
 
-    std::int64_t read(void* into, std::size_t count) override
-    {
-        std::size_t done = 0;
-        while (done < count)
-        {
-            const ssize_t got = ::read(descriptor, static_cast<char*>(into) + done, count - done);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0 && done == 0)
-                return -1;
-            if (got <= 0)
-                break;
-            done += static_cast<std::size_t>(got);
-        }
-        return static_cast<std::int64_t>(done);
-    }
+    std::int64_t read(void* into, std::size_t count) override { return readDescriptor(descriptor, into, count); }
     std::int64_t seek(std::int64_t offset, int whence) override { return ::lseek(descriptor, offset, whence); }
     std::int64_t length() override
     {
