@@ -2,6 +2,7 @@
 #include "support/FileBytes.h"
 #include "support/RunProgram.h"
 #include "support/Signals.h"
+#include "support/SoundFiles.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -44,19 +45,7 @@ struct Sound
     std::vector<double> samples;
 };
 
-bool writeSound(const fs::path& path, const std::vector<double>& interleaved, int channels, int rate, int format)
-{
-    SF_INFO info{};
-    info.channels = channels;
-    info.samplerate = rate;
-    info.format = format;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr)
-        return false;
-    const sf_count_t frames = static_cast<sf_count_t>(interleaved.size()) / channels;
-    const bool ok = sf_writef_double(file, interleaved.data(), frames) == frames;
-    return sf_close(file) == 0 && ok;
-}
+using aubrevane::test::writeSound;
 
 bool readSound(const fs::path& path, Sound& sound)
 {

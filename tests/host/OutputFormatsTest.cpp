@@ -1,6 +1,7 @@
 #include "ChildProcess.h"
 #include "support/FileBytes.h"
 #include "support/Signals.h"
+#include "support/SoundFiles.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -54,23 +55,11 @@ bool readSound(const fs::path& path, Sound& sound)
 /** A sine on each channel, at half of full scale; `channelMap` gives the speaker positions where it is not empty. */
 bool writeSine(const fs::path& path, int channels, int rate, int format, const std::vector<int>& channelMap = {})
 {
-    SF_INFO info{};
-    info.channels = channels;
-    info.samplerate = rate;
-    info.format = format;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr)
-        return false;
-    if (!channelMap.empty())
-        sf_command(file, SFC_SET_CHANNEL_MAP_INFO, const_cast<int*>(channelMap.data()),
-                   static_cast<int>(channelMap.size() * sizeof(int)));
-    const auto frames = static_cast<sf_count_t>(rate * kSeconds);
-    const auto sine = aubrevane::test::sine(441.0, rate, static_cast<std::size_t>(frames), 0.5);
+    const auto sine = aubrevane::test::sine(441.0, rate, static_cast<std::size_t>(rate * kSeconds), 0.5);
     std::vector<double> interleaved;
     for (const double sample : sine)
         interleaved.insert(interleaved.end(), static_cast<std::size_t>(channels), sample);
-    const bool written = sf_writef_double(file, interleaved.data(), frames) == frames;
-    return sf_close(file) == 0 && written;
+    return aubrevane::test::writeSound(path, interleaved, channels, rate, format, channelMap);
 }
 
 std::string readText(const fs::path& path)

@@ -8,19 +8,30 @@
 namespace aubrevane::test
 {
 
-/** Writes `samples` as a mono 32-bit float WAV file; false when the file could not be written whole. */
-inline bool writeMonoWav(const std::filesystem::path& path, const std::vector<double>& samples, int sampleRate)
+/** Writes interleaved samples in libsndfile's `format`, with the speaker positions `channelMap` where it is not
+ *  empty; false when the file could not be written whole. */
+inline bool writeSound(const std::filesystem::path& path, const std::vector<double>& interleaved, int channels,
+                       int sampleRate, int format, const std::vector<int>& channelMap = {})
 {
     SF_INFO info{};
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    info.channels = 1;
+    info.format = format;
+    info.channels = channels;
     info.samplerate = sampleRate;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr)
         return false;
-    const auto count = static_cast<sf_count_t>(samples.size());
-    const bool written = sf_write_double(file, samples.data(), count) == count;
+    if (!channelMap.empty())
+        sf_command(file, SFC_SET_CHANNEL_MAP_INFO, const_cast<int*>(channelMap.data()),
+                   static_cast<int>(channelMap.size() * sizeof(int)));
+    const auto frames = static_cast<sf_count_t>(interleaved.size()) / channels;
+    const bool written = sf_writef_double(file, interleaved.data(), frames) == frames;
     return sf_close(file) == 0 && written;
+}
+
+/** Writes `samples` as a mono 32-bit float WAV file; false when the file could not be written whole. */
+inline bool writeMonoWav(const std::filesystem::path& path, const std::vector<double>& samples, int sampleRate)
+{
+    return writeSound(path, samples, 1, sampleRate, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
 }
 
 } // namespace aubrevane::test
