@@ -182,11 +182,13 @@ std::string ProductOperations::statusLine()
 
 bool ProductOperations::checkForUpdates(std::string& line, std::string& error)
 {
-    if (!product.updateReport())
+    const auto noCheck = [&error]
     {
         error = "this plug-in has no update check";
         return false;
-    }
+    };
+    if (!product.updateReport())
+        return noCheck();
     // The plug-in's own network step, on the instance's background thread; the main thread waits for it here.
     if (!plugin.runBackgroundWork())
     {
@@ -197,10 +199,7 @@ bool ProductOperations::checkForUpdates(std::string& line, std::string& error)
     using Outcome = wendlebrak::updates::UpdateCheck::Outcome;
     const auto report = product.updateReport();
     if (!report)
-    {
-        error = "this plug-in has no update check";
-        return false;
-    }
+        return noCheck();
     const auto& step = report->step;
     const std::string failed = "the update check failed: ";
     switch (step.outcome)

@@ -10,7 +10,11 @@ namespace iplug
 namespace igraphics
 {
 
-/** The editor in a window of its own, made by IEditorView::openWindow; destroying it closes the window. */
+/**
+ * The editor in a window of its own, made by IEditorView::openWindow; destroying it closes the window. It draws the
+ * graphics object that was open when it was made and runs the plug-in's code: destroy it before the editor closes
+ * and before the instance is closed.
+ */
 class IEditorWindow
 {
 public:
@@ -65,7 +69,8 @@ public:
     virtual bool picturePNG(std::string& bytes) = 0;
 
     /** Shows the editor in a window of its own on $DISPLAY, which also answers the editor's message boxes and file
-     *  dialogs until it is destroyed; null with a one-line reason when it cannot open. */
+     *  dialogs until it is destroyed; null with a one-line reason when it cannot open. The window must go before
+     *  the editor closes. */
     virtual std::unique_ptr<IEditorWindow> openWindow(const std::string& title, std::string& error) = 0;
 
 protected:

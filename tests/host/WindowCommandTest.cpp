@@ -394,6 +394,14 @@ TEST_F(X11WindowTest, SecondQuickPressIsADoubleClickAndWheelStepsArrive)
     pump();
     EXPECT_EQ(entry->doubleClicks, 1);
     EXPECT_EQ(entry->wheel, 1.0f);
+
+    // two quick presses on a pill: the second arrives as a double-click and flips it back
+    using aubrevane::test::GestureCall;
+    client->click(id, px(70), px(35), 7000);
+    client->click(id, px(70), px(35), 7200);
+    EXPECT_TRUE(pumpUntil([&] { return harness.delegate.count(GestureCall::End, 0) == 2; }));
+    EXPECT_EQ(harness.delegate.plain(0), 0.0);
+    EXPECT_TRUE(harness.delegate.gesturesBalanced());
 }
 
 TEST_F(X11WindowTest, WindowFollowsTheCornerControlPixelForPixel)

@@ -1,4 +1,5 @@
 #include "framework/AUTypes.h"
+#include "plugin/ProductInterface.h"
 #include "support/TestFolder.h"
 
 #include <dlfcn.h>
@@ -155,6 +156,19 @@ TEST(Bundle, TwoCopiesKeepTheirOwnStateAndEachUnloads)
     LoadedCopy first(folder / "first.so"), second(folder / "second.so");
     ASSERT_NE(first.record, nullptr) << dlerror();
     ASSERT_NE(second.record, nullptr);
+
+    // Each instance hands out its own product interface, and nothing for an interface it does not have.
+    const auto productOf = [](const LoadedCopy& copy, std::uint32_t id, void** object)
+    { return copy.proc<AUGetInterfaceProc>(kAUGetInterfaceSelect)(copy.record, id, object); };
+    const std::uint32_t productId = aubrevane::plugin::ProductInterface::kInterfaceId;
+    void *firstProduct = nullptr, *secondProduct = nullptr, *unknown = &firstProduct;
+    EXPECT_EQ(productOf(first, productId, &firstProduct), kAUNoErr);
+    EXPECT_EQ(productOf(second, productId, &secondProduct), kAUNoErr);
+    EXPECT_NE(firstProduct, nullptr);
+    EXPECT_NE(firstProduct, secondProduct);
+    EXPECT_EQ(productOf(first, productId + 1, &unknown), kAUErrInvalidParameter);
+    EXPECT_EQ(unknown, nullptr);
+    EXPECT_EQ(productOf(first, productId, nullptr), kAUErrInvalidParameter);
 
     AUParameterInfo info;
     ASSERT_EQ(first.proc<AUGetParameterInfoProc>(kAUGetParameterInfoSelect)(first.record, 0, &info), kAUNoErr);
