@@ -1,6 +1,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -130,11 +131,12 @@ inline HostCopy hostCopyForEveryUser(const std::filesystem::path& host, const st
     return copy;
 }
 
-/** A `prepare` for ChildProcess: run as nobody when started as root, whom no permission check stops. */
+/** A `prepare` for ChildProcess: run as nobody, in no group of root's, when started as root, whom no permission
+ *  check stops. */
 inline void runAsNobodyUnderRoot()
 {
     constexpr uid_t kNobody = 65534;
-    if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
         _exit(126);
 }
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -132,8 +133,9 @@ TEST_P(OutputFormats, KeepRateChannelsAndLengthOrRefuseBeforeTheAudioAndWriteOnl
                               (format.onlyRates.empty() || std::find(format.onlyRates.begin(), format.onlyRates.end(),
                                                                      rate) != format.onlyRates.end());
             const int samples = kInputSamples[written % std::size(kInputSamples)];
-            SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(channels) + " channels, input samples 0x" +
-                         std::to_string(samples));
+            std::ostringstream trace;
+            trace << rate << " Hz, " << channels << " channels, input samples 0x" << std::hex << samples;
+            SCOPED_TRACE(trace.str());
             const fs::path in = aubrevane::test::testFolder() / "in.wav";
             ASSERT_TRUE(writeSine(in, channels, rate, SF_FORMAT_WAV | samples));
             const int exitCode = render(in, outName, {"--set", "Bypass=on"});
