@@ -516,8 +516,8 @@ int runEditorCommand(const std::vector<std::string>& arguments, const char* argv
             std::fputs(kEditorUsage, stdout);
             return 0;
         }
-        std::vector<NamedFile> written, read = {{bundleSource(options->bundle), bundlePath(options->bundle, argv0)},
-                                                {"the host program", "/proc/self/exe"}};
+        std::vector<NamedFile> written,
+            read = {{bundleSource(options->bundle), bundlePath(options->bundle, argv0)}, hostProgram()};
         for (const auto& [option, path] : {std::pair{"--png", options->png}, {"--save-state", options->stateOut}})
             if (path)
                 written.push_back({option, *path});

@@ -391,7 +391,7 @@ int render(const Options& options, const char* argv0)
     std::vector<NamedFile> read = {
         {"IN", inPath},
         {aubrevane::host::bundleSource(options.bundle), aubrevane::host::bundlePath(options.bundle, argv0).string()},
-        {"the host program", "/proc/self/exe"}};
+        aubrevane::host::hostProgram()};
     if (options.stateOut)
         written.push_back({"--save-state", *options.stateOut});
     if (options.reference)

@@ -19,6 +19,12 @@ struct NamedFile
     std::string path;
 };
 
+/** The running host program, among the files every command reads, so that no output replaces it. */
+inline NamedFile hostProgram()
+{
+    return {"the host program", "/proc/self/exe"};
+}
+
 /** Checks every written file against every read file and every other written file, by device and inode where it
  *  exists and by its resolved path where it does not. False, with the one-line message naming both, on the first
  *  pair that is one file. */
