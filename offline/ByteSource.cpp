@@ -1,11 +1,41 @@
 #include "offline/ByteSource.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
 
 #include <unistd.h>
 
 namespace aubrevane::offline
 {
+
+MemorySource::MemorySource(const void* data, std::size_t size)
+    : data(static_cast<const unsigned char*>(data)), size(data != nullptr ? static_cast<std::int64_t>(size) : 0)
+{
+}
+
+std::int64_t MemorySource::read(void* into, std::size_t count)
+{
+    const std::int64_t n = std::max<std::int64_t>(
+        0, std::min(static_cast<std::int64_t>(std::min<std::size_t>(count, SIZE_MAX / 2)), size - position));
+    if (n > 0)
+        std::memcpy(into, data + position, static_cast<std::size_t>(n));
+    position += n;
+    return n;
+}
+
+std::int64_t MemorySource::seek(std::int64_t offset, int whence)
+{
+    const std::int64_t base = whence == SEEK_CUR ? position : whence == SEEK_END ? size : 0;
+    if ((whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) || offset < -base ||
+        offset > std::numeric_limits<std::int64_t>::max() - base)
+        return -1;
+    position = base + offset;
+    return position;
+}
 
 std::int64_t readDescriptor(int descriptor, void* into, std::size_t count)
 {

@@ -20,6 +20,22 @@ public:
     virtual std::int64_t length() = 0;
 };
 
+/** Bytes in memory, which the caller keeps for as long as the source reads them. */
+class MemorySource : public ByteSource
+{
+public:
+    /** No bytes when `data` is null. */
+    MemorySource(const void* data, std::size_t size);
+
+    std::int64_t read(void* into, std::size_t count) override;
+    std::int64_t seek(std::int64_t offset, int whence) override;
+    std::int64_t length() override { return size; }
+
+private:
+    const unsigned char* data = nullptr;
+    std::int64_t size = 0, position = 0;
+};
+
 /** Reads from a descriptor until `count` bytes, the end or an error, as ByteSource::read counts; a signal that breaks
  *  off a read does not cut it short. */
 std::int64_t readDescriptor(int descriptor, void* into, std::size_t count);

@@ -12,34 +12,13 @@ namespace aubrevane::offline
 namespace
 {
 
-/** The first bytes of an input, given to libsndfile as a file whose length is not known. */
-struct Head
+/** The first bytes of an input, given to libsndfile as a file of no length: it tries a resource fork only for a
+ *  file whose length is above 0. */
+class Head final : public MemorySource
 {
-    const unsigned char* bytes = nullptr;
-    sf_count_t size = 0;
-    sf_count_t position = 0;
-
-    // libsndfile tries a resource fork only for a file whose length is above 0
-    static sf_count_t length(void*) { return 0; }
-    static sf_count_t seek(sf_count_t offset, int whence, void* user)
-    {
-        auto& head = *static_cast<Head*>(user);
-        const sf_count_t base = whence == SEEK_CUR ? head.position : whence == SEEK_END ? head.size : 0;
-        if (offset < -base || offset > head.size - base)
-            return -1;
-        head.position = base + offset;
-        return head.position;
-    }
-    static sf_count_t read(void* into, sf_count_t count, void* user)
-    {
-        auto& head = *static_cast<Head*>(user);
-        const sf_count_t n = std::max<sf_count_t>(0, std::min(count, head.size - head.position));
-        std::memcpy(into, head.bytes + head.position, static_cast<std::size_t>(n));
-        head.position += n;
-        return n;
-    }
-    static sf_count_t write(const void*, sf_count_t, void*) { return 0; }
-    static sf_count_t tell(void* user) { return static_cast<Head*>(user)->position; }
+public:
+    using MemorySource::MemorySource;
+    std::int64_t length() override { return 0; }
 };
 
 /** libsndfile reads a source through these, so it never opens anything itself. */
@@ -59,6 +38,7 @@ struct SourceCallbacks
     }
     static sf_count_t write(const void*, sf_count_t, void*) { return 0; }
     static sf_count_t tell(void* user) { return of(user).seek(0, SEEK_CUR); }
+    static SF_VIRTUAL_IO io() { return {&length, &seek, &read, &write, &tell}; }
 };
 
 /** HTK has no marker: libsndfile knows it by a sample count that gives the file's length, with 16-bit waveform
@@ -78,10 +58,10 @@ bool recognisesByItsOwnMarker(const unsigned char* head, std::size_t size)
     // libsndfile takes these for MPEG, the last of them only after looking for a resource fork
     if (startsLikeMpeg(head, size))
         return false;
-    Head source{head, static_cast<sf_count_t>(std::min(size, kContentCheckBytes)), 0};
-    SF_VIRTUAL_IO io{&Head::length, &Head::seek, &Head::read, &Head::write, &Head::tell};
+    Head source{head, std::min(size, kContentCheckBytes)};
+    SF_VIRTUAL_IO io = SourceCallbacks::io();
     SF_INFO info{};
-    SNDFILE* file = sf_open_virtual(&io, SFM_READ, &info, &source);
+    SNDFILE* file = sf_open_virtual(&io, SFM_READ, &info, static_cast<ByteSource*>(&source));
     if (file == nullptr)
         // Its marker found, a format's reader may still fail on a file of no length; the real length comes later.
         return sf_error(nullptr) != SF_ERR_UNRECOGNISED_FORMAT;
@@ -98,8 +78,7 @@ SNDFILE* openSoundFile(ByteSource& source, SF_INFO& info, bool& recognised)
         got > 0 && (recognisesByItsOwnMarker(head, static_cast<std::size_t>(got)) || isHtk(head, got, source.length()));
     if (!recognised || source.seek(0, SEEK_SET) != 0)
         return nullptr;
-    SF_VIRTUAL_IO io{&SourceCallbacks::length, &SourceCallbacks::seek, &SourceCallbacks::read, &SourceCallbacks::write,
-                     &SourceCallbacks::tell};
+    SF_VIRTUAL_IO io = SourceCallbacks::io();
     info = SF_INFO{};
     return sf_open_virtual(&io, SFM_READ, &info, &source);
 }

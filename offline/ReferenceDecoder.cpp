@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -103,40 +102,6 @@ public:
 
 private:
     int descriptor = -1;
-};
-
-/** A reference file's bytes in memory. */
-class MemorySource final : public ByteSource
-{
-public:
-    MemorySource(const void* data, std::size_t size)
-        : data(static_cast<const unsigned char*>(data)), size(data != nullptr ? static_cast<std::int64_t>(size) : 0)
-    {
-    }
-
-    std::int64_t read(void* into, std::size_t count) override
-    {
-        const std::int64_t n = std::max<std::int64_t>(
-            0, std::min(static_cast<std::int64_t>(std::min<std::size_t>(count, SIZE_MAX / 2)), size - position));
-        if (n > 0)
-            std::memcpy(into, data + position, static_cast<std::size_t>(n));
-        position += n;
-        return n;
-    }
-    std::int64_t seek(std::int64_t offset, int whence) override
-    {
-        const std::int64_t base = whence == SEEK_CUR ? position : whence == SEEK_END ? size : 0;
-        if ((whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) || offset < -base ||
-            offset > std::numeric_limits<std::int64_t>::max() - base)
-            return -1;
-        position = base + offset;
-        return position;
-    }
-    std::int64_t length() override { return size; }
-
-private:
-    const unsigned char* data = nullptr;
-    std::int64_t size = 0, position = 0;
 };
 
 struct SoundFileCloser
