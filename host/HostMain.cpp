@@ -539,16 +539,15 @@ int render(const Options& options, const char* argv0)
     if (!output.commit(error))
         throw Failure{error};
 
-    // a FLAC written to a pipe may not store its length: libsndfile then gives its largest count
-    if (damaged && total == SF_COUNT_MAX)
-        std::fprintf(stderr, "aubrevane-host: %s is damaged: decoding stopped at %.1f s; the rest was not rendered\n",
-                     inPath.c_str(), static_cast<double>(done) / info.samplerate);
-    else if (damaged)
-        std::fprintf(stderr,
-                     "aubrevane-host: %s is damaged: decoding stopped at %.1f s of %.1f s; the rest was not "
-                     "rendered\n",
-                     inPath.c_str(), static_cast<double>(done) / info.samplerate,
-                     static_cast<double>(total) / info.samplerate);
+    if (damaged)
+    {
+        // a FLAC written to a pipe, or an MP3 without a length header, does not say how long it is: the largest count
+        char length[48] = "";
+        if (total != SF_COUNT_MAX)
+            std::snprintf(length, sizeof length, " of %.1f s", static_cast<double>(total) / info.samplerate);
+        std::fprintf(stderr, "aubrevane-host: %s is damaged: decoding stopped at %.1f s%s; the rest was not rendered\n",
+                     inPath.c_str(), static_cast<double>(done) / info.samplerate, length);
+    }
     if (cutShort)
         std::fprintf(stderr,
                      "aubrevane-host: %s holds less audio than its header says; rendered the %lld frames it "

@@ -106,9 +106,11 @@ std::vector<std::string> ProductOperations::targetNames() const
 
 bool ProductOperations::loadTarget(const std::string& name, std::string& error)
 {
-    for (const auto& target : product.targets())
-        if (target.name == name)
-            return withEditor([&] { product.loadTarget(name); }, error);
+    bool found = false;
+    if (!withEditor([&] { found = product.loadTarget(name); }, error))
+        return false;
+    if (found)
+        return true;
     error = "no target named \"" + name + "\" (aubrevane-host targets lists them)";
     return false;
 }
@@ -141,9 +143,11 @@ std::vector<std::string> ProductOperations::presetNames() const
 
 bool ProductOperations::loadPreset(const std::string& name, std::string& error)
 {
-    for (const auto& preset : product.presets())
-        if (preset.name == name)
-            return withEditor([&] { product.loadPreset(name); }, error);
+    bool found = false;
+    if (!withEditor([&] { found = product.loadPreset(name); }, error))
+        return false;
+    if (found)
+        return true;
     error = "no preset named \"" + name + "\" (aubrevane-host presets lists them)";
     return false;
 }

@@ -120,6 +120,47 @@ sigset_t stopSignals()
     return stops;
 }
 
+// Read by a signal handler, so lock-free atomics. libsndfile (and any decoder) retries a read a signal broke off,
+// so a stop cannot just interrupt the wait: the descriptor itself is made to read as ended.
+std::atomic<int> stoppableInput{-1};
+std::atomic<int> endedInput{-1}; // a pipe whose write end is closed; made once and kept
+static_assert(std::atomic<int>::is_always_lock_free);
+
+/**
+ * Lets one signal end a read that waits on a pipe or a device: `descriptor`, open for reading, is replaced by an
+ * ended pipe when endStoppableInput() runs (or now, when `stopSignal` is already raised), so the call waiting on it
+ * returns and every later read finds the end, whichever decoder reads it. Regular files need none of this. Main
+ * thread; at most one input at a time.
+ */
+void makeInputStoppable(int descriptor, const std::atomic<int>* stopSignal)
+{
+    if (endedInput.load() < 0)
+    {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0)
+            return; // without one, a stalled writer still holds the read, as it would anyway
+        ::close(ends[1]);
+        endedInput.store(ends[0]);
+    }
+    stoppableInput.store(descriptor);
+    // a stop handled before the line above found no input to end
+    if (stopSignal != nullptr && stopSignal->load() != 0)
+        endStoppableInput();
+}
+
+/** Undoes makeInputStoppable(); called before the descriptor closes, so a late signal cannot reach its number once
+ *  it names another file. */
+void releaseStoppableInput(int descriptor)
+{
+    // held back, so no handler on this thread runs between reading the number and replacing what it names
+    const sigset_t stops = stopSignals();
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &stops, &previous);
+    int expected = descriptor;
+    stoppableInput.compare_exchange_strong(expected, -1);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
 /**
  * The input's bytes through its descriptor. A regular file seeks as it is; a stream (a named pipe) keeps what it
  * gave while the input is being recognised and opened, so the decoders may go back over its header, and lets the
@@ -234,40 +275,7 @@ bool awaitWriter(int descriptor, const std::atomic<int>* stopSignal)
     return !stopped();
 }
 
-// Read by a signal handler, so lock-free atomics. libsndfile (and any decoder) retries a read a signal broke off,
-// so a stop cannot just interrupt the wait: the descriptor itself is made to read as ended.
-std::atomic<int> stoppableInput{-1};
-std::atomic<int> endedInput{-1}; // a pipe whose write end is closed; made once and kept
-static_assert(std::atomic<int>::is_always_lock_free);
-
 } // namespace
-
-void makeInputStoppable(int descriptor, const std::atomic<int>* stopSignal)
-{
-    if (endedInput.load() < 0)
-    {
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0)
-            return; // without one, a stalled writer still holds the read, as it would anyway
-        ::close(ends[1]);
-        endedInput.store(ends[0]);
-    }
-    stoppableInput.store(descriptor);
-    // a stop handled before the line above found no input to end
-    if (stopSignal != nullptr && stopSignal->load() != 0)
-        endStoppableInput();
-}
-
-void releaseStoppableInput(int descriptor)
-{
-    // held back, so no handler on this thread runs between reading the number and replacing what it names
-    const sigset_t stops = stopSignals();
-    sigset_t previous;
-    pthread_sigmask(SIG_BLOCK, &stops, &previous);
-    int expected = descriptor;
-    stoppableInput.compare_exchange_strong(expected, -1);
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-}
 
 void endStoppableInput() noexcept
 {
@@ -341,8 +349,7 @@ bool SoundFile::openRead(const std::filesystem::path& path, std::string& error, 
     input->endKeeping();
     if (file == nullptr && !mpeg)
     {
-        error = "could not decode " + path.string() + ": " +
-                (recognised ? asMessageReason(withoutHeading(sf_strerror(nullptr))) : "format not recognised");
+        error = "could not decode " + path.string() + ": " + (recognised ? lastError() : "format not recognised");
         return false;
     }
     return true;

@@ -18,16 +18,6 @@ class Mp3Stream;
 namespace aubrevane::host
 {
 
-/**
- * Lets one signal end a read that waits on a pipe or a device: `descriptor`, open for reading, is replaced by an
- * ended pipe when endStoppableInput() runs (or now, when `stopSignal` is already raised), so the call waiting on it
- * returns and every later read finds the end, whichever decoder reads it. Regular files need none of this. Main
- * thread; at most one input at a time.
- */
-void makeInputStoppable(int descriptor, const std::atomic<int>* stopSignal);
-/** Undoes makeInputStoppable(); call it before closing the descriptor, so a late signal cannot reach its number once
- *  it names another file. */
-void releaseStoppableInput(int descriptor);
 /** For the handler of a stop signal (async-signal-safe): the stoppable input, if any, reads as ended from now on. */
 void endStoppableInput() noexcept;
 
@@ -43,7 +33,7 @@ public:
 
     /** A named pipe is waited on until its writer writes or leaves, or until `stopSignal` (set by a handler of SIGINT,
      *  SIGTERM or SIGHUP) is raised; the message then ends in "interrupted". A pipe or device is read as a stoppable
-     *  input (makeInputStoppable), so a writer that stalls later, within the header or the audio, cannot hold a
+     *  input, so a writer that stalls later, within the header or the audio, cannot hold a
      *  stopped read either. Only the input is opened and read: what libsndfile does not recognise by its content is
      *  refused before libsndfile would look for other files. */
     [[nodiscard]] bool openRead(const std::filesystem::path& path, std::string& error,
