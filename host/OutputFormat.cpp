@@ -109,6 +109,15 @@ const std::vector<Container>& writtenContainers()
     return containers;
 }
 
+/** "a, b and c", for messages. */
+std::string listed(const std::vector<std::string>& items)
+{
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+    return text;
+}
+
 /** ".wav, .aif, ... and .au", for messages. */
 std::string writtenExtensions()
 {
@@ -116,10 +125,7 @@ std::string writtenExtensions()
     for (const Container& container : writtenContainers())
         for (const std::string& extension : container.extensions)
             all.push_back("." + extension);
-    std::string text;
-    for (std::size_t i = 0; i < all.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == all.size() ? " and " : ", ") + all[i];
-    return text;
+    return listed(all);
 }
 
 /** What follows the last dot of the file name, lower case; a name that is only an extension (".wav") has one. */
@@ -161,10 +167,10 @@ std::string heldRates(const Codec& codec)
 {
     if (codec.onlyHertz.empty())
         return std::to_string(codec.lowestHertz) + " to " + std::to_string(codec.highestHertz) + " Hz";
-    std::string text;
-    for (std::size_t i = 0; i < codec.onlyHertz.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == codec.onlyHertz.size() ? " and " : ", ") + std::to_string(codec.onlyHertz[i]);
-    return text + " Hz";
+    std::vector<std::string> rates;
+    for (const int hertz : codec.onlyHertz)
+        rates.push_back(std::to_string(hertz));
+    return listed(rates) + " Hz";
 }
 
 bool holdsRate(const Codec& codec, int hertz)
