@@ -39,13 +39,8 @@ using aubrevane::test::ChildProcess;
 using aubrevane::test::readText;
 using HostRun = aubrevane::test::ProgramRun;
 
-/** A sound file and its samples, interleaved. */
-struct Sound
-{
-    SF_INFO info{};
-    std::vector<double> samples;
-};
-
+using aubrevane::test::readSound;
+using aubrevane::test::Sound;
 using aubrevane::test::writeSound;
 
 /** The MP3 stream `mp3` of stereo 44.1 kHz audio, `frames` long, held in a WAV (format tag 0x55), which libsndfile
@@ -67,17 +62,6 @@ std::string mp3InWav(const std::string& mp3, std::uint32_t frames)
                              little(4, 4) + little(frames, 4) + "data" +
                              little(static_cast<std::uint32_t>(mp3.size()), 4) + mp3;
     return "RIFF" + little(static_cast<std::uint32_t>(body.size()), 4) + body;
-}
-
-bool readSound(const fs::path& path, Sound& sound)
-{
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &sound.info);
-    if (file == nullptr)
-        return false;
-    sound.samples.resize(static_cast<std::size_t>(sound.info.frames * sound.info.channels));
-    const bool ok = sf_readf_double(file, sound.samples.data(), sound.info.frames) == sound.info.frames;
-    sf_close(file);
-    return ok;
 }
 
 /** Noise with a strong low-frequency lean, so the correction has something to do. */

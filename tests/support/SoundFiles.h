@@ -8,6 +8,32 @@
 namespace aubrevane::test
 {
 
+/** A sound file as libsndfile reads it back. */
+struct Sound
+{
+    SF_INFO info{};
+    std::vector<double> samples; // interleaved, every frame the file gives
+    std::vector<int> channelMap; // the speaker positions, where the file names them
+};
+
+/** Reads every frame the file gives; false when it cannot be opened or gives other than the frames it counts. */
+inline bool readSound(const std::filesystem::path& path, Sound& sound)
+{
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &sound.info);
+    if (file == nullptr)
+        return false;
+    const auto channels = static_cast<std::size_t>(sound.info.channels);
+    std::vector<double> block(4096 * channels);
+    for (sf_count_t got; (got = sf_readf_double(file, block.data(), 4096)) > 0;)
+        sound.samples.insert(sound.samples.end(), block.begin(), block.begin() + got * sound.info.channels);
+    sound.channelMap.resize(channels);
+    if (sf_command(file, SFC_GET_CHANNEL_MAP_INFO, sound.channelMap.data(),
+                   static_cast<int>(sound.channelMap.size() * sizeof(int))) != SF_TRUE)
+        sound.channelMap.clear();
+    sf_close(file);
+    return sound.samples.size() == static_cast<std::size_t>(sound.info.frames) * channels;
+}
+
 /** Writes interleaved samples in libsndfile's `format`, with the speaker positions `channelMap` where it is not
  *  empty; false when the file could not be written whole. */
 inline bool writeSound(const std::filesystem::path& path, const std::vector<double>& interleaved, int channels,
