@@ -112,6 +112,21 @@ protected:
         return false;
     }
 
+    /** Starts `render` with `args` from a copy of the host and its bundle that every user may run, as nobody when the
+     *  tests run as root (whom no permission check stops); the test's folder, the input and `errors`, where the host
+     *  says what it says, are opened to every user. */
+    ChildProcess renderAsNobody(std::vector<std::string> args, const fs::path& errors) const
+    {
+        fs::permissions(folder, fs::perms(0755));
+        fs::permissions(input, fs::perms(0644));
+        aubrevane::test::writeFileBytes(errors, "");
+        fs::permissions(errors, fs::perms(0666));
+        const auto copy = aubrevane::test::hostCopyForEveryUser(AUBREVANE_HOST_EXE, folder / "program");
+        args.insert(args.begin(), {copy.program.string(), "render"});
+        args.insert(args.end(), {"--plugin", copy.bundle.string()});
+        return ChildProcess(args, errors, aubrevane::test::runAsNobodyUnderRoot);
+    }
+
     fs::path folder, input, output;
 };
 
@@ -881,15 +896,9 @@ TEST_F(HostRender, AFolderTurnedReadOnlyMidRenderFailsTheWriteAndKeepsNothing)
     const fs::path outputs = folder / "outputs", written = outputs / "out.wav";
     fs::create_directory(outputs);
     fs::permissions(outputs, fs::perms::all);
-    fs::permissions(folder, fs::perms(0755));
     ASSERT_TRUE(writeSound(input, std::vector<double>(8000 * 600, 0.1), 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
-    fs::permissions(input, fs::perms(0644));
-    const fs::path errors = outputs.parent_path() / "errors.txt";
-    aubrevane::test::writeFileBytes(errors, "");
-    fs::permissions(errors, fs::perms(0666));
-    const auto copy = aubrevane::test::hostCopyForEveryUser(AUBREVANE_HOST_EXE, folder / "program");
-    ChildProcess render({copy.program, "render", input, written, "--block", "4", "--plugin", copy.bundle}, errors,
-                        aubrevane::test::runAsNobodyUnderRoot);
+    const fs::path errors = folder / "errors.txt";
+    ChildProcess render = renderAsNobody({input, written, "--block", "4"}, errors);
     render.awaitUnnamedFileIn(outputs);
     fs::permissions(outputs, fs::perms(0555));
     EXPECT_EQ(render.wait(), 1);
@@ -907,17 +916,11 @@ TEST_F(HostRender, AnotherUsersFileInAStickyFolderIsRefusedBeforeTheAudio)
     const fs::path shared = folder / "shared", theirs = shared / "out.wav", errors = folder / "errors.txt";
     fs::create_directory(shared);
     fs::permissions(shared, fs::perms(01777));
-    fs::permissions(folder, fs::perms(0755));
     aubrevane::test::writeFileBytes(theirs, "their file");
     fs::permissions(theirs, fs::perms(0666));
     // long enough for progress lines, which would show that audio was rendered
     ASSERT_TRUE(writeSound(input, std::vector<double>(8000 * 30, 0.1), 1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
-    fs::permissions(input, fs::perms(0644));
-    aubrevane::test::writeFileBytes(errors, "");
-    fs::permissions(errors, fs::perms(0666));
-    const auto copy = aubrevane::test::hostCopyForEveryUser(AUBREVANE_HOST_EXE, folder / "program");
-    ChildProcess render({copy.program, "render", input, theirs, "--plugin", copy.bundle}, errors,
-                        aubrevane::test::runAsNobodyUnderRoot);
+    ChildProcess render = renderAsNobody({input, theirs}, errors);
     EXPECT_EQ(render.wait(), 1);
     EXPECT_EQ(readText(errors), "aubrevane-host: could not write " + theirs.string() +
                                     ": operation not permitted: it belongs to another user, and only its owner may "
@@ -932,17 +935,10 @@ TEST_F(HostRender, AReferenceTheUserMayNotReadGivesTheSystemsReason)
     const fs::path outputs = folder / "outputs", secret = folder / "secret.wav";
     fs::create_directory(outputs);
     fs::permissions(outputs, fs::perms::all);
-    fs::permissions(folder, fs::perms(0755));
-    fs::permissions(input, fs::perms(0644));
     ASSERT_TRUE(writeSound(secret, colouredStereo(48000, 3.0), 2, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
     fs::permissions(secret, fs::perms::none);
-    const fs::path errors = outputs / "errors.txt";
-    aubrevane::test::writeFileBytes(errors, "");
-    fs::permissions(errors, fs::perms(0666));
-    const auto copy = aubrevane::test::hostCopyForEveryUser(AUBREVANE_HOST_EXE, folder / "program");
-    ChildProcess render(
-        {copy.program, "render", input, outputs / "out.wav", "--reference", secret, "--plugin", copy.bundle}, errors,
-        aubrevane::test::runAsNobodyUnderRoot);
+    const fs::path errors = folder / "errors.txt";
+    ChildProcess render = renderAsNobody({input, outputs / "out.wav", "--reference", secret}, errors);
     EXPECT_EQ(render.wait(), 1);
     EXPECT_EQ(readText(errors), "aubrevane-host: could not learn from " + secret.string() +
                                     ": could not read secret.wav: permission denied\n");
