@@ -162,14 +162,14 @@ void releaseStoppableInput(int descriptor)
 }
 
 /**
- * The input's bytes through its descriptor. A regular file seeks as it is; a stream (a named pipe) keeps what it
- * gave while the input is being recognised and opened, so the decoders may go back over its header, and lets the
- * kept bytes go once reading has passed them.
+ * The input's bytes through its descriptor, which it closes. A regular file seeks as it is; a stream (a named pipe)
+ * keeps what it gave while the input is being recognised and opened, so the decoders may go back over its header, and
+ * lets the kept bytes go once reading has passed them.
  */
-class InputSource final : public aubrevane::offline::ByteSource
+class InputSource final : public aubrevane::offline::DescriptorSource
 {
 public:
-    InputSource(int descriptor, bool regular) : descriptor(descriptor), regular(regular) {}
+    InputSource(int descriptor, bool regular) : DescriptorSource(descriptor), regular(regular) {}
     ~InputSource() override
     {
         releaseStoppableInput(descriptor);
@@ -180,9 +180,11 @@ public:
 
     std::int64_t read(void* into, std::size_t count) override
     {
+        if (regular)
+            return DescriptorSource::read(into, count);
         auto* bytes = static_cast<char*>(into);
         std::size_t done = 0;
-        if (!regular && position < streamed)
+        if (position < streamed)
         {
             const auto keptFrom = streamed - static_cast<std::int64_t>(kept.size());
             done = std::min(count, static_cast<std::size_t>(streamed - position));
@@ -190,16 +192,16 @@ public:
         }
         if (done < count)
         {
-            const std::int64_t got = aubrevane::offline::readDescriptor(descriptor, bytes + done, count - done);
+            const std::int64_t got = DescriptorSource::read(bytes + done, count - done);
             if (got < 0 && done == 0)
                 return -1;
-            if (got > 0 && !regular)
+            if (got > 0)
             {
                 if (keeping)
                     kept.append(bytes + done, static_cast<std::size_t>(got));
                 streamed += got;
+                done += static_cast<std::size_t>(got);
             }
-            done += static_cast<std::size_t>(std::max<std::int64_t>(got, 0));
         }
         position += static_cast<std::int64_t>(done);
         if (!keeping && position >= streamed && !kept.empty())
@@ -210,7 +212,7 @@ public:
     std::int64_t seek(std::int64_t offset, int whence) override
     {
         if (regular)
-            return ::lseek(descriptor, offset, whence);
+            return DescriptorSource::seek(offset, whence);
         const std::int64_t target = whence == SEEK_SET ? offset : whence == SEEK_CUR ? position + offset : -1;
         if (target < streamed - static_cast<std::int64_t>(kept.size()) || whence == SEEK_END)
             return -1;
@@ -232,19 +234,12 @@ public:
         return position;
     }
 
-    std::int64_t length() override
-    {
-        struct stat status
-        {
-        };
-        return regular && ::fstat(descriptor, &status) == 0 ? static_cast<std::int64_t>(status.st_size) : -1;
-    }
+    std::int64_t length() override { return regular ? DescriptorSource::length() : -1; }
 
     /** The input is open: from here on a stream keeps nothing more. */
     void endKeeping() { keeping = false; }
 
 private:
-    const int descriptor;
     const bool regular;
     bool keeping = true;
     std::string kept;                        // a stream's bytes from streamed - kept.size() to streamed

@@ -7,10 +7,29 @@
 #include <cstring>
 #include <limits>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace aubrevane::offline
 {
+
+std::int64_t DescriptorSource::read(void* into, std::size_t count)
+{
+    return readDescriptor(descriptor, into, count);
+}
+
+std::int64_t DescriptorSource::seek(std::int64_t offset, int whence)
+{
+    return ::lseek(descriptor, offset, whence);
+}
+
+std::int64_t DescriptorSource::length()
+{
+    struct stat status
+    {
+    };
+    return ::fstat(descriptor, &status) == 0 ? static_cast<std::int64_t>(status.st_size) : -1;
+}
 
 MemorySource::MemorySource(const void* data, std::size_t size)
     : data(static_cast<const unsigned char*>(data)), size(data != nullptr ? static_cast<std::int64_t>(size) : 0)

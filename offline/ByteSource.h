@@ -20,6 +20,20 @@ public:
     virtual std::int64_t length() = 0;
 };
 
+/** A file's bytes through its descriptor, which stays the caller's. */
+class DescriptorSource : public ByteSource
+{
+public:
+    explicit DescriptorSource(int descriptor) : descriptor(descriptor) {}
+
+    std::int64_t read(void* into, std::size_t count) override;
+    std::int64_t seek(std::int64_t offset, int whence) override;
+    std::int64_t length() override;
+
+protected:
+    const int descriptor;
+};
+
 /** Bytes in memory, which the caller keeps for as long as the source reads them. */
 class MemorySource : public ByteSource
 {

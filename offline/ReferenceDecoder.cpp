@@ -84,26 +84,6 @@ std::uint64_t frameLimit(double maxSeconds, double sampleRate)
     return static_cast<std::uint64_t>(frames);
 }
 
-/** A reference file through its descriptor. */
-class DescriptorSource final : public ByteSource
-{
-public:
-    explicit DescriptorSource(int descriptor) : descriptor(descriptor) {}
-
-    std::int64_t read(void* into, std::size_t count) override { return readDescriptor(descriptor, into, count); }
-    std::int64_t seek(std::int64_t offset, int whence) override { return ::lseek(descriptor, offset, whence); }
-    std::int64_t length() override
-    {
-        struct stat status
-        {
-        };
-        return fstat(descriptor, &status) == 0 ? static_cast<std::int64_t>(status.st_size) : -1;
-    }
-
-private:
-    int descriptor = -1;
-};
-
 struct SoundFileCloser
 {
     void operator()(SNDFILE* file) const noexcept { sf_close(file); }
